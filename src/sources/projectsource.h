@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One recent project as a source reports it. Sources set id and path to the
+// same absolute path: id names the item from a search to a later action,
+// path is what is matched, shown and opened.
+struct ProjectEntry {
+    QString id;
+    QString name;
+    QString path;
+    QString icon;
+    QString sourceId;
+    QString ideName;
+    QString ideKey;
+    qint64 lastOpened = 0;
+};
+
+// A family of IDEs whose recent projects the service offers. Sources are
+// stateless: every collectProjects() call reads the IDEs' files again.
+class ProjectSource
+{
+public:
+    virtual ~ProjectSource();
+
+    virtual QString id() const = 0;
+    virtual QString displayName() const = 0;
+    virtual QList<ProjectEntry> collectProjects() const = 0;
+    virtual bool matchPrefix(const QString &keyword, QString *rest) const;
+    virtual bool open(const ProjectEntry &entry) const;
+};
+
+// True when the first space-separated word of keyword equals one of aliases,
+// ignoring case; rest then receives the trimmed text after that word (a null
+// string when there is no space).
+bool matchKeywordPrefix(const QString &keyword, const QStringList &aliases, QString *rest);

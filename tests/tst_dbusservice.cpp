@@ -1,0 +1,170 @@
+#include "testutil.h"
+
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace
+{
+const QString serviceName = u"org.velari.sorvex.orlek"_s;
+const QString objectPath = u"/org/velari/sorvex/orlek"_s;
+const QString interfaceName = u"org.velari.sorvex.orlek.SearchPlugin"_s;
+
+// "Search(s json) -> s" for every method of the interface, in the order introspection lists them.
+QStringList describeMethods(const QString &xml, bool *found)
+{
+    QStringList methods;
+    *found = false;
+    QXmlStreamReader reader(xml);
+    QString method;
+    QStringList in;
+    QStringList out;
+    bool inInterface = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        const QString name = reader.name().toString();
+        if (reader.isStartElement() && name == u"interface"_s) {
+            inInterface = reader.attributes().value(u"name"_s) == interfaceName;
+            *found = *found || inInterface;
+        } else if (reader.isEndElement() && name == u"interface"_s) {
+            inInterface = false;
+        } else if (!inInterface) {
+            continue;
+        } else if (reader.isStartElement() && name == u"method"_s) {
+            method = reader.attributes().value(u"name"_s).toString();
+            in.clear();
+            out.clear();
+        } else if (reader.isStartElement() && name == u"arg"_s) {
+            const auto attributes = reader.attributes();
+            const QString arg = QString(attributes.value(u"type"_s).toString() + u' ' + attributes.value(u"name"_s).toString()).trimmed();
+            (attributes.value(u"direction"_s) == u"out"_s ? out : in).append(arg);
+        } else if (reader.isEndElement() && name == u"method"_s) {
+            methods.append(u"%1(%2) -> %3"_s.arg(method, in.join(u", "_s), out.join(u", "_s)));
+        }
+    }
+    return methods;
+}
+} // namespace
+
+class TestDBusService : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void claimsItsName();
+    void logsStartUp();
+    void introspectionShowsTheInterface();
+    void stopAnswersTrue_data();
+    void stopAnswersTrue();
+    void secondInstanceExitsWithOne();
+    void loadsTranslationFromBuildTree();
+
+private:
+    QDBusMessage call(const QString &method, const QString &json)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(serviceName, objectPath, interfaceName, method);
+        message << json;
+        return QDBusConnection::sessionBus().call(message);
+    }
+
+    std::unique_ptr<TestUtil::FakeHome> home;
+    TestUtil::ServiceProcess service;
+};
+
+void TestDBusService::initTestCase()
+{
+    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "the test needs a session bus: run it under dbus-run-session");
+    QVERIFY2(!QDBusConnection::sessionBus().interface()->isServiceRegistered(serviceName), "another service owns the name on this bus");
+    home = std::make_unique<TestUtil::FakeHome>();
+    QVERIFY(home->isValid());
+    // A known locale, whatever the caller's, so the start-up line is exact.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"LC_ALL"_s, u"C"_s);
+    env.insert(u"LANG"_s, u"C"_s);
+    QVERIFY2(service.start(env), qPrintable(service.log()));
+}
+
+void TestDBusService::cleanupTestCase()
+{
+    service.stop();
+}
+
+void TestDBusService::claimsItsName()
+{
+    QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(serviceName));
+    const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(serviceName);
+    QCOMPARE(qint64(pid.value()), service.process.processId());
+}
+
+void TestDBusService::logsStartUp()
+{
+    QTRY_VERIFY2(
+        service.log().contains(u"Orlek plugin started - Service: org.velari.sorvex.orlek, Path: /org/velari/sorvex/orlek"_s), qPrintable(service.log()));
+    const QString log = service.log();
+    QVERIFY2(log.contains(u"Orlek plugin locale: C, translation loaded: no"_s), qPrintable(log));
+    QVERIFY2(log.contains(u"org.velari.sorvex.orlek: Orlek service initialized"_s), qPrintable(log));
+}
+
+void TestDBusService::introspectionShowsTheInterface()
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(serviceName, objectPath, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s);
+    const QDBusReply<QString> xml = QDBusConnection::sessionBus().call(message);
+    QVERIFY2(xml.isValid(), qPrintable(xml.error().message()));
+
+    bool found = false;
+    const QStringList methods = describeMethods(xml.value(), &found);
+    QVERIFY2(found, qPrintable(xml.value()));
+    QCOMPARE(methods, (QStringList{u"Search(s json) -> s"_s, u"Action(s json) -> b"_s, u"Stop(s json) -> b"_s}));
+}
+
+void TestDBusService::stopAnswersTrue_data()
+{
+    QTest::addColumn<QString>("json");
+    QTest::newRow("a well-formed stop request") << u"{\"ver\":\"1.0\",\"mID\":\"42\"}"_s;
+    QTest::newRow("text that is not JSON") << u"stop, please"_s;
+    QTest::newRow("an empty text") << QString();
+    QTest::newRow("a JSON array") << u"[1,2]"_s;
+}
+
+void TestDBusService::stopAnswersTrue()
+{
+    QFETCH(QString, json);
+    const QDBusMessage reply = call(u"Stop"_s, json);
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(reply.arguments(), QVariantList{true});
+}
+
+void TestDBusService::secondInstanceExitsWithOne()
+{
+    QProcess second;
+    second.start(QStringLiteral(ORLEK_PLUGIN_EXECUTABLE), {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 1);
+    const QString err = QString::fromUtf8(second.readAllStandardError());
+    QVERIFY2(err.contains(u"Failed to register DBus service: org.velari.sorvex.orlek"_s), qPrintable(err));
+    QVERIFY2(!err.contains(u"Orlek plugin started"_s), qPrintable(err));
+    // The first instance still serves.
+    QCOMPARE(call(u"Stop"_s, u"{}"_s).arguments(), QVariantList{true});
+}
+
+void TestDBusService::loadsTranslationFromBuildTree()
+{
+    service.stop();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"LANG"_s, u"de_DE.UTF-8"_s);
+    env.insert(u"LC_ALL"_s, u"de_DE.UTF-8"_s);
+    TestUtil::ServiceProcess german;
+    QVERIFY2(german.start(env), qPrintable(german.log()));
+    QTRY_VERIFY2(german.log().contains(u"Orlek plugin locale: de_DE, translation loaded: yes"_s), qPrintable(german.log()));
+}
+
+QTEST_GUILESS_MAIN(TestDBusService)
+#include "tst_dbusservice.moc"
