@@ -2,6 +2,26 @@
 
 #include "projectsource.h"
 
+// One editor of the VS Code family; all keep the same layout under ~/.config.
+struct VscodeVariant {
+    // Folder under ~/.config, e.g. "Code - Insiders".
+    QString configDir;
+    // Untranslated; translated in context "VscodeProjectSource" where shown.
+    const char *productName;
+    // Command that starts the editor; also the entries' ideKey.
+    QString executable;
+    QString iconName;
+    // Extra global-state database under the home folder, read first; may be empty.
+    QString sharedStateDb;
+};
+
+// The five known editors, in the order they are read.
+const QList<VscodeVariant> &vscodeVariants();
+
+// An entry's name: the trimmed label when there is one, else the workspace
+// file's name without ".code-workspace", else the last path component.
+QString entryDisplayName(const QString &path, const QString &label);
+
 // Recent folders and workspaces of the VS Code family of editors.
 class VscodeProjectSource : public ProjectSource
 {
@@ -11,4 +31,5 @@ public:
     QString id() const override;
     QString displayName() const override;
     QList<ProjectEntry> collectProjects() const override;
+    bool matchPrefix(const QString &keyword, QString *rest) const override;
 };
