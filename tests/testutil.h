@@ -65,6 +65,15 @@ inline bool writeRecordingProgram(const QString &path, const QString &log)
             | QFileDevice::ExeOther);
 }
 
+// An executable file that the system cannot start: its interpreter is missing.
+inline bool writeUnstartableProgram(const QString &path)
+{
+    if (!writeFile(path, "#!/nonexistent/interpreter\n")) {
+        return false;
+    }
+    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 inline QString readText(const QString &path)
 {
     QFile file(path);
@@ -148,6 +157,51 @@ private:
     };
     QTemporaryDir dir;
     QList<Saved> saved;
+};
+
+// While it lives, records the messages of one logging category as
+// "<level>: <text>" lines (levels debug, info, warning, critical). Every
+// message still reaches the handler that was installed before.
+class MessageCapture
+{
+public:
+    explicit MessageCapture(const char *category) : category(category)
+    {
+        current() = this;
+        previous = qInstallMessageHandler(&MessageCapture::handle);
+    }
+
+    ~MessageCapture()
+    {
+        qInstallMessageHandler(previous);
+        current() = nullptr;
+    }
+
+    Q_DISABLE_COPY(MessageCapture)
+
+    QStringList lines;
+
+private:
+    static MessageCapture *&current()
+    {
+        static MessageCapture *capture = nullptr;
+        return capture;
+    }
+
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        MessageCapture *capture = current();
+        if (capture && context.category && qstrcmp(context.category, capture->category) == 0) {
+            static const char *const levels[] = {"debug", "warning", "critical", "fatal", "info"};
+            capture->lines.append(QString::fromLatin1(levels[type]) + QStringLiteral(": ") + text);
+        }
+        if (capture && capture->previous) {
+            capture->previous(type, context, text);
+        }
+    }
+
+    const char *category;
+    QtMessageHandler previous = nullptr;
 };
 
 // The built orlek-plugin, started on the test's session bus.

@@ -1,0 +1,144 @@
+#include "desktopfile.h"
+
+#include "service/logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace
+{
+// Undoes the string escapes of desktop files. An unknown escape is kept as
+// written rather than losing the backslash.
+QString unescapeValue(QStringView raw)
+{
+    QString value;
+    value.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw.at(i);
+        if (c != u'\\' || i + 1 == raw.size()) {
+            value.append(c);
+            continue;
+        }
+        const QChar next = raw.at(++i);
+        switch (next.unicode()) {
+        case u's':
+            value.append(u' ');
+            break;
+        case u'n':
+            value.append(u'\n');
+            break;
+        case u't':
+            value.append(u'\t');
+            break;
+        case u'r':
+            value.append(u'\r');
+            break;
+        case u'\\':
+            value.append(u'\\');
+            break;
+        default:
+            value.append(c);
+            value.append(next);
+            break;
+        }
+    }
+    return value;
+}
+
+// The raw "Exec" of the "[Desktop Entry]" group, escapes undone. Readers of
+// desktop files merge repeated groups and let a repeated key's last value
+// win, and so does this one.
+QString readExec(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar::ByteOrderMark)) {
+        text.remove(0, 1);
+    }
+
+    QString exec;
+    bool inDesktopEntry = false;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(u'#')) {
+            continue;
+        }
+        if (line.startsWith(u'[')) {
+            inDesktopEntry = line == u"[Desktop Entry]";
+            continue;
+        }
+        if (!inDesktopEntry) {
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        // Exec[de] and the like are keys of their own.
+        if (equals < 0 || line.left(equals).trimmed() != u"Exec") {
+            continue;
+        }
+        exec = unescapeValue(line.mid(equals + 1));
+    }
+    return exec;
+}
+} // namespace
+
+QStringList findDesktopFiles(const QStringList &names)
+{
+    QStringList dirs = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+    dirs.append(u"/var/lib/snapd/desktop/applications"_s);
+
+    QStringList lowerNames;
+    lowerNames.reserve(names.size());
+    for (const QString &name : names) {
+        lowerNames.append(name.toLower());
+    }
+
+    QStringList result;
+    for (const QString &dirPath : std::as_const(dirs)) {
+        const QDir dir(dirPath);
+        if (!dir.exists()) {
+            continue;
+        }
+        QFileInfoList files = dir.entryInfoList({u"*.desktop"_s}, QDir::Files | QDir::Readable, QDir::Unsorted);
+        std::sort(files.begin(), files.end(), [](const QFileInfo &a, const QFileInfo &b) {
+            return a.fileName() < b.fileName();
+        });
+        for (const QFileInfo &file : std::as_const(files)) {
+            const QString baseName = file.completeBaseName().toLower();
+            const bool matches = std::any_of(lowerNames.cbegin(), lowerNames.cend(), [&baseName](const QString &name) {
+                return baseName.contains(name);
+            });
+            if (matches) {
+                result.append(file.absoluteFilePath());
+            }
+        }
+    }
+    return result;
+}
+
+QStringList parseDesktopExec(const QString &desktopFilePath)
+{
+    const QString exec = readExec(desktopFilePath).trimmed();
+    if (exec.isEmpty()) {
+        return {};
+    }
+    QStringList command = QProcess::splitCommand(exec);
+    if (command.isEmpty()) {
+        return {};
+    }
+    // Field codes stand for what the caller passes; ours is always appended.
+    command.removeIf([](const QString &token) {
+        return token.startsWith(u'%');
+    });
+    qCDebug(ORLEK_DESKTOPFILE) << "Parsed Exec of" << desktopFilePath << ":" << command;
+    return command;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Desktop files (*.desktop) in the applications folders, user's first, then
+// the system's, then snap's, whose complete base name contains any of names,
+// ignoring case. Within a folder they come in file-name order.
+QStringList findDesktopFiles(const QStringList &names);
+
+// The command of a desktop file's "Exec" key: the program, then its
+// arguments, with field codes such as %f or %U dropped. Empty when the file
+// gives no command.
+QStringList parseDesktopExec(const QString &desktopFilePath);
