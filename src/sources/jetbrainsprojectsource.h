@@ -27,4 +27,5 @@ public:
     QString displayName() const override;
     QList<ProjectEntry> collectProjects() const override;
     bool matchPrefix(const QString &keyword, QString *rest) const override;
+    bool open(const ProjectEntry &entry) const override;
 };

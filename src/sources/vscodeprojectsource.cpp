@@ -1,7 +1,13 @@
 #include "vscodeprojectsource.h"
 
+#include "launch/defaulthandler.h"
+#include "launch/desktopfile.h"
+#include "service/logging.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -60,4 +66,36 @@ QList<ProjectEntry> VscodeProjectSource::collectProjects() const
 bool VscodeProjectSource::matchPrefix(const QString &keyword, QString *rest) const
 {
     return matchKeywordPrefix(keyword, vscodeAliases(), rest);
+}
+
+bool VscodeProjectSource::open(const ProjectEntry &entry) const
+{
+    if (entry.ideKey.isEmpty()) {
+        return openWithDefaultHandler(entry.path);
+    }
+
+    // The editor's own command opens folders and workspace files alike. When
+    // it is there but will not start, nothing else is likely to do better.
+    const QString executable = QStandardPaths::findExecutable(entry.ideKey);
+    if (!executable.isEmpty()) {
+        qCInfo(ORLEK_VSCODE) << "Launching" << executable << entry.path;
+        return QProcess::startDetached(executable, {entry.path});
+    }
+
+    const QStringList desktopFiles = findDesktopFiles({entry.ideKey});
+    for (const QString &desktopFile : desktopFiles) {
+        const QStringList command = parseDesktopExec(desktopFile);
+        if (command.isEmpty()) {
+            continue;
+        }
+        const QString program = command.constFirst();
+        const QStringList arguments = command.mid(1) << entry.path;
+        qCInfo(ORLEK_VSCODE) << "Launching" << program << arguments;
+        if (QProcess::startDetached(program, arguments)) {
+            return true;
+        }
+    }
+
+    qCWarning(ORLEK_VSCODE) << "No launcher found for" << entry.ideKey << ", fallback to file manager";
+    return openWithDefaultHandler(entry.path);
 }
