@@ -83,6 +83,20 @@ inline QString readText(const QString &path)
     return QString::fromUtf8(file.readAll());
 }
 
+// The text of a file that programs started in the background write to, once
+// it equals `expected` or after a while. When nothing is expected, it still
+// waits a little, so that a program that should not have run can show up.
+inline QString settledText(const QString &path, const QString &expected)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const int limit = expected.isEmpty() ? 300 : 5000;
+    while (timer.elapsed() < limit && (expected.isEmpty() || readText(path) != expected)) {
+        QTest::qWait(20);
+    }
+    return readText(path);
+}
+
 // A temporary home directory. While it lives, HOME, the XDG data folders and
 // PATH point into it; the destructor restores the old values.
 class FakeHome

@@ -1,0 +1,200 @@
+#include "fakesource.h"
+#include "testutil.h"
+
+#include "service/logging.h"
+#include "service/orlek.h"
+#include "sources/jetbrainsprojectsource.h"
+#include "sources/vscodeprojectsource.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace
+{
+QString request(const QString &action, const QString &item)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonObject{{u"action"_s, action}, {u"item"_s, item}}).toJson(QJsonDocument::Compact));
+}
+
+QStringList opened(const FakeSource &source)
+{
+    QStringList result;
+    for (const ProjectEntry &entry : std::as_const(source.opened)) {
+        result.append(source.sourceId + u':' + entry.id);
+    }
+    return result;
+}
+
+QString debugLine(const QString &action, const QString &item)
+{
+    return u"debug: Action: \"%1\" item: \"%2\""_s.arg(action, item);
+}
+
+} // namespace
+
+class TestAction : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void action_data();
+    void action();
+    void actionReachesTheRealLaunchers_data();
+    void actionReachesTheRealLaunchers();
+};
+
+void TestAction::action_data()
+{
+    QTest::addColumn<QString>("json");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<int>("collections");
+    QTest::addColumn<QString>("run");
+    QTest::addColumn<QStringList>("messages");
+
+    const QString open = u"openitem"_s;
+    auto unknown = [](const QString &item) {
+        return u"warning: Action: unknown item: \"%1\""_s.arg(item);
+    };
+    const QString openingP = u"info: Opening project: \"/p\" via \"alpha\""_s;
+
+    QTest::newRow("a numbered item opens the entry named after the bar")
+        << request(open, u"007|/p"_s) << QStringList{u"alpha:/p"_s} << true << 1 << QString() << QStringList{debugLine(open, u"007|/p"_s), openingP};
+    QTest::newRow("an item without a number is looked up whole")
+        << request(open, u"/p"_s) << QStringList{u"alpha:/p"_s} << true << 1 << QString() << QStringList{debugLine(open, u"/p"_s), openingP};
+    QTest::newRow("numbers longer than three digits are not taken off")
+        << request(open, u"1234|/x"_s) << QStringList() << false << 1 << QString() << QStringList{debugLine(open, u"1234|/x"_s), unknown(u"1234|/x"_s)};
+    QTest::newRow("two digits before the bar are not a number")
+        << request(open, u"12|/x"_s) << QStringList() << false << 1 << QString() << QStringList{debugLine(open, u"12|/x"_s), unknown(u"12|/x"_s)};
+    QTest::newRow("letters before the bar are not a number")
+        << request(open, u"abc|/x"_s) << QStringList() << false << 1 << QString() << QStringList{debugLine(open, u"abc|/x"_s), unknown(u"abc|/x"_s)};
+    QTest::newRow("a number with nothing after it is looked up whole")
+        << request(open, u"007|"_s) << QStringList{u"alpha:007|"_s} << true << 1 << QString()
+        << QStringList{debugLine(open, u"007|"_s), u"info: Opening project: \"007|\" via \"alpha\""_s};
+    QTest::newRow("Arabic-Indic digits make a number too")
+        << request(open, u"٠٠٧|/p"_s) << QStringList{u"alpha:/p"_s} << true << 1 << QString() << QStringList{debugLine(open, u"٠٠٧|/p"_s), openingP};
+    QTest::newRow("fullwidth digits make a number too")
+        << request(open, u"０４２|/p"_s) << QStringList{u"alpha:/p"_s} << true << 1 << QString() << QStringList{debugLine(open, u"０４２|/p"_s), openingP};
+    QTest::newRow("superscript digits are no decimal digits")
+        << request(open, u"¹²³|/p"_s) << QStringList() << false << 1 << QString() << QStringList{debugLine(open, u"¹²³|/p"_s), unknown(u"¹²³|/p"_s)};
+    QTest::newRow("the warning names an unknown item without its number") << request(open, u"042|/nowhere"_s) << QStringList() << false << 1 << QString()
+                                                                          << QStringList{debugLine(open, u"042|/nowhere"_s), unknown(u"/nowhere"_s)};
+    QTest::newRow("a path that no source reported is never opened") << request(open, u"000|/home/u/.ssh"_s) << QStringList() << false << 1 << QString()
+                                                                    << QStringList{debugLine(open, u"000|/home/u/.ssh"_s), unknown(u"/home/u/.ssh"_s)};
+    QTest::newRow("ids are compared with case") << request(open, u"/P"_s) << QStringList() << false << 1 << QString()
+                                                << QStringList{debugLine(open, u"/P"_s), unknown(u"/P"_s)};
+    QTest::newRow("a path reported by two sources opens the first source's entry")
+        << request(open, u"003|/shared"_s) << QStringList{u"alpha:/shared"_s} << true << 1 << QString()
+        << QStringList{debugLine(open, u"003|/shared"_s), u"info: Opening project: \"/shared\" via \"alpha\""_s};
+    QTest::newRow("the owner's answer is the answer") << request(open, u"/beta-only"_s) << QStringList{u"beta:/beta-only"_s} << false << 1 << QString()
+                                                      << QStringList{debugLine(open, u"/beta-only"_s), u"info: Opening project: \"/beta-only\" via \"beta\""_s};
+    QTest::newRow("an entry of a source that is not registered goes to the file manager")
+        << request(open, u"/ghost"_s) << QStringList() << true << 1 << u"xdg-open </ghost>\n"_s
+        << QStringList{debugLine(open, u"/ghost"_s), u"info: Opening project via fallback: \"/ghost\""_s};
+    QTest::newRow("other keys are ignored") << uR"({"action":"openitem","item":"/p","mID":"7","ver":"1.0"})"_s << QStringList{u"alpha:/p"_s} << true << 1
+                                            << QString() << QStringList{debugLine(open, u"/p"_s), openingP};
+    QTest::newRow("Openitem is another action") << request(u"Openitem"_s, u"/p"_s) << QStringList() << false << 0 << QString()
+                                                << QStringList{debugLine(u"Openitem"_s, u"/p"_s)};
+    QTest::newRow("open is another action") << request(u"open"_s, u"/p"_s) << QStringList() << false << 0 << QString()
+                                            << QStringList{debugLine(u"open"_s, u"/p"_s)};
+    QTest::newRow("a missing action does nothing") << uR"({"item":"/p"})"_s << QStringList() << false << 0 << QString()
+                                                   << QStringList{debugLine(QString(), u"/p"_s)};
+    QTest::newRow("an empty item does nothing") << request(open, QString()) << QStringList() << false << 0 << QString()
+                                                << QStringList{debugLine(open, QString())};
+    QTest::newRow("an item that is not a string reads as empty")
+        << uR"({"action":"openitem","item":7})"_s << QStringList() << false << 0 << QString() << QStringList{debugLine(open, QString())};
+    QTest::newRow("text that is not JSON does nothing")
+        << u"openitem /p"_s << QStringList() << false << 0 << QString() << QStringList{debugLine(QString(), QString())};
+    QTest::newRow("a JSON array does nothing") << uR"(["openitem","/p"])"_s << QStringList() << false << 0 << QString()
+                                               << QStringList{debugLine(QString(), QString())};
+}
+
+void TestAction::action()
+{
+    QFETCH(QString, json);
+    QFETCH(QStringList, opened);
+    QFETCH(bool, result);
+    QFETCH(int, collections);
+    QFETCH(QString, run);
+    QFETCH(QStringList, messages);
+
+    TestUtil::FakeHome home;
+    QVERIFY(home.isValid());
+    const QString log = home.filePath(u"runs.log"_s);
+    QVERIFY(TestUtil::writeRecordingProgram(home.binDir() + u"/xdg-open"_s, log));
+
+    FakeSource alpha(u"alpha"_s);
+    FakeSource beta(u"beta"_s);
+    beta.openResult = false;
+    ProjectEntry ghost = alpha.entry(u"/ghost"_s, u"ghost"_s, 4);
+    ghost.sourceId = u"ghost"_s;
+    // "/x" is what a wrongly taken-off number would find.
+    alpha.entries
+        = {alpha.entry(u"/p"_s, u"p"_s, 1), alpha.entry(u"/x"_s, u"x"_s, 2), alpha.entry(u"007|"_s, u"odd"_s, 3), ghost, alpha.entry(u"/shared"_s, u"s"_s, 5)};
+    beta.entries = {beta.entry(u"/shared"_s, u"s"_s, 9), beta.entry(u"/beta-only"_s, u"b"_s, 8)};
+
+    Orlek orlek;
+    orlek.addSource(&alpha);
+    orlek.addSource(&beta);
+
+    TestUtil::MessageCapture capture(ORLEK().categoryName());
+    QCOMPARE(orlek.action(json), result);
+    QCOMPARE(::opened(alpha) + ::opened(beta), opened);
+    QCOMPARE(alpha.collections, collections);
+    QCOMPARE(beta.collections, collections);
+    QCOMPARE(capture.lines, messages);
+    QCOMPARE(TestUtil::settledText(log, run), run);
+}
+
+void TestAction::actionReachesTheRealLaunchers_data()
+{
+    QTest::addColumn<QString>("sourceId");
+    QTest::addColumn<QString>("ideKey");
+    QTest::addColumn<QString>("run");
+
+    QTest::newRow("a JetBrains project starts the IDE's desktop entry") << u"jetbrains"_s << u"pycharm"_s << u"pycharm.sh <%1>\n"_s;
+    QTest::newRow("a VSCodium folder starts the editor on the search path") << u"vscode"_s << u"codium"_s << u"codium <%1>\n"_s;
+}
+
+void TestAction::actionReachesTheRealLaunchers()
+{
+    QFETCH(QString, sourceId);
+    QFETCH(QString, ideKey);
+    QFETCH(QString, run);
+
+    TestUtil::FakeHome home;
+    QVERIFY(home.isValid());
+    const QString log = home.filePath(u"runs.log"_s);
+    for (const QString &program : {u"xdg-open"_s, u"codium"_s}) {
+        QVERIFY(TestUtil::writeRecordingProgram(home.binDir() + u'/' + program, log));
+    }
+    QVERIFY(TestUtil::writeRecordingProgram(home.filePath(u"opt/pycharm/bin/pycharm.sh"_s), log));
+    QVERIFY(home.write(u".local/share/applications/jetbrains-pycharm-ce.desktop"_s,
+        "[Desktop Entry]\nType=Application\nName=PyCharm Community\nExec=\"" + QFile::encodeName(home.path())
+            + "/opt/pycharm/bin/pycharm.sh\" %f\nTerminal=false\n"));
+
+    // The real sources report nothing from this home; a stand-in reports the
+    // project as theirs.
+    VscodeProjectSource vscode;
+    JetbrainsProjectSource jetbrains;
+    FakeSource reporter(u"reporter"_s);
+    ProjectEntry entry = reporter.entry(home.filePath(u"dev/my app"_s), u"my app"_s, 1);
+    entry.sourceId = sourceId;
+    entry.ideKey = ideKey;
+    reporter.entries = {entry};
+
+    Orlek orlek;
+    orlek.addSource(&vscode);
+    orlek.addSource(&jetbrains);
+    orlek.addSource(&reporter);
+
+    QVERIFY(orlek.action(request(u"openitem"_s, u"000|"_s + entry.id)));
+    QCOMPARE(TestUtil::settledText(log, run.arg(entry.path)), run.arg(entry.path));
+    QVERIFY(reporter.opened.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestAction)
+#include "tst_action.moc"
