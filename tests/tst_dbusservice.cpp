@@ -61,6 +61,8 @@ private Q_SLOTS:
     void claimsItsName();
     void logsStartUp();
     void introspectionShowsTheInterface();
+    void searchTravelsOverTheBus_data();
+    void searchTravelsOverTheBus();
     void stopAnswersTrue_data();
     void stopAnswersTrue();
     void secondInstanceExitsWithOne();
@@ -122,6 +124,27 @@ void TestDBusService::introspectionShowsTheInterface()
     const QStringList methods = describeMethods(xml.value(), &found);
     QVERIFY2(found, qPrintable(xml.value()));
     QCOMPARE(methods, (QStringList{u"Search(s json) -> s"_s, u"Action(s json) -> b"_s, u"Stop(s json) -> b"_s}));
+}
+
+void TestDBusService::searchTravelsOverTheBus_data()
+{
+    QTest::addColumn<QString>("json");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("a source prefix on a home without IDE files")
+        << u"{\"ver\":\"1.0\",\"mID\":\"1\",\"cont\":\"vsc\"}"_s << u"{\"cont\":[],\"mID\":\"1\",\"ver\":\"1.0\"}"_s;
+    QTest::newRow("a keyword and an id beyond ASCII") << u"{\"ver\":\"1.0\",\"mID\":\"Ärger-日本\",\"cont\":\"projekt\"}"_s
+                                                      << u"{\"cont\":[],\"mID\":\"Ärger-日本\",\"ver\":\"1.0\"}"_s;
+    QTest::newRow("an invalid request gets an empty string") << u"{\"ver\":\"2.0\",\"mID\":\"1\",\"cont\":\"vsc\"}"_s << QString();
+    QTest::newRow("text that is not JSON gets an empty string") << u"vsc"_s << QString();
+}
+
+void TestDBusService::searchTravelsOverTheBus()
+{
+    QFETCH(QString, json);
+    QFETCH(QString, answer);
+    const QDBusMessage reply = call(u"Search"_s, json);
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(reply.arguments(), QVariantList{answer});
 }
 
 void TestDBusService::stopAnswersTrue_data()

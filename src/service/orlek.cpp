@@ -1,15 +1,25 @@
 #include "orlek.h"
 
 #include "logging.h"
+#include "resultdocument.h"
+#include "shortcuts.h"
 
 #include "launch/defaulthandler.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
+#include <QSet>
 
 #include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace
+{
+// The launcher shows no more than this many items for one search.
+constexpr qsizetype maxResults = 100;
+} // namespace
 
 Orlek::Orlek(QObject *parent) : QObject(parent)
 {
@@ -52,8 +62,85 @@ QList<ProjectEntry> Orlek::collectAll() const
 
 QString Orlek::search(const QString &json)
 {
-    Q_UNUSED(json)
-    return QString();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        qCWarning(ORLEK) << "Search: JSON parse error:" << error.errorString();
+        return QString();
+    }
+
+    // Values of another JSON type read as empty strings.
+    const QJsonObject request = document.object();
+    const QString ver = request.value(u"ver"_s).toString();
+    const QString mID = request.value(u"mID"_s).toString();
+    QString keyword = request.value(u"cont"_s).toString().trimmed();
+    if (ver != u"1.0"_s || mID.isEmpty()) {
+        qCWarning(ORLEK) << "Search: invalid request, ver:" << ver << "mID:" << mID;
+        return QString();
+    }
+
+    QString scope;
+    QString rest;
+    const QHash<QString, QString> shortcuts = loadShortcuts();
+    for (auto it = shortcuts.cbegin(); it != shortcuts.cend(); ++it) {
+        if (matchKeywordPrefix(keyword, {it.key()}, &rest) && sourceById(it.value())) {
+            scope = it.value();
+            break;
+        }
+    }
+    if (scope.isEmpty()) {
+        for (const ProjectSource *source : std::as_const(sources)) {
+            if (source->matchPrefix(keyword, &rest)) {
+                scope = source->id();
+                break;
+            }
+        }
+    }
+    if (!scope.isEmpty()) {
+        keyword = rest;
+    }
+
+    qCDebug(ORLEK) << "Search request - mID:" << mID << "scope:" << scope << "keyword:" << keyword;
+    if (keyword.isEmpty() && scope.isEmpty()) {
+        return emptyAnswer(mID);
+    }
+
+    // Paths are matched only from three characters on: shorter keywords would
+    // match nearly every path.
+    const bool matchPaths = keyword.size() >= 3;
+    QList<ProjectEntry> matched;
+    QSet<QString> takenPaths;
+    const QList<ProjectEntry> all = collectAll();
+    for (const ProjectEntry &entry : all) {
+        if (!scope.isEmpty() && entry.sourceId != scope) {
+            continue;
+        }
+        if (!keyword.isEmpty() && !entry.name.contains(keyword, Qt::CaseInsensitive) && !(matchPaths && entry.path.contains(keyword, Qt::CaseInsensitive))) {
+            continue;
+        }
+        // The first source to list a path wins, whatever the times.
+        if (takenPaths.contains(entry.path)) {
+            continue;
+        }
+        takenPaths.insert(entry.path);
+        matched.append(entry);
+    }
+
+    std::stable_sort(matched.begin(), matched.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
+        return a.lastOpened > b.lastOpened;
+    });
+    if (matched.size() > maxResults) {
+        matched.resize(maxResults);
+    }
+
+    for (ProjectEntry &entry : matched) {
+        // One pass, so a "%2" inside the name stays as it is.
+        entry.name = tr("%1 (%2)").arg(entry.name, entry.path);
+        itemCache.insert(entry.id, entry);
+    }
+
+    qCInfo(ORLEK) << "Search - mID:" << mID << "matched:" << matched.size();
+    return fullAnswer(*this, mID, matched);
 }
 
 bool Orlek::stop(const QString &json)

@@ -1,0 +1,69 @@
+#include "recordfile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+qint64 modificationMsecs(const struct stat &st)
+{
+    return qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
+} // namespace
+
+bool readRecordFile(const QString &path, RecordFile *file)
+{
+    // Non-blocking, so that opening a FIFO returns at once; fstat then rejects it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+
+    // The size may change while we read; the limit holds whatever it becomes.
+    QByteArray contents;
+    contents.resize(qsizetype(qBound<qint64>(0, qint64(st.st_size), maxRecordFileSize)));
+    qint64 total = 0;
+    for (;;) {
+        if (total == contents.size()) {
+            if (total >= maxRecordFileSize) {
+                break;
+            }
+            contents.resize(qsizetype(qMin<qint64>(maxRecordFileSize, qMax<qint64>(4096, total * 2))));
+        }
+        const ssize_t n = ::read(fd, contents.data() + total, size_t(contents.size() - total));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        total += n;
+    }
+    ::close(fd);
+    contents.truncate(qsizetype(total));
+
+    file->contents = std::move(contents);
+    file->modified = modificationMsecs(st);
+    return true;
+}
+
+bool isRegularFile(const QString &path, qint64 *modified)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    if (modified) {
+        *modified = modificationMsecs(st);
+    }
+    return true;
+}

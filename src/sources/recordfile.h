@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Record files (an IDE's XML or JSON lists) are written by other programs at
+// any time. They are read only when they are regular files, and never beyond
+// this size: no real one comes near it, while a FIFO, a device or a huge file
+// in their place must not hang or exhaust the service.
+constexpr qint64 maxRecordFileSize = 64 * 1024 * 1024;
+
+struct RecordFile {
+    QByteArray contents;
+    // Modification time, ms since the epoch.
+    qint64 modified = 0;
+};
+
+// False when path is not a readable regular file (symbolic links followed).
+// Longer files give their first maxRecordFileSize bytes.
+bool readRecordFile(const QString &path, RecordFile *file);
+
+// True when path is a regular file (symbolic links followed); its
+// modification time goes to *modified when that is not null.
+bool isRegularFile(const QString &path, qint64 *modified = nullptr);
