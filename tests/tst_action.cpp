@@ -6,6 +6,7 @@
 #include "sources/jetbrainsprojectsource.h"
 #include "sources/vscodeprojectsource.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -17,6 +18,24 @@ namespace
 QString request(const QString &action, const QString &item)
 {
     return QString::fromUtf8(QJsonDocument(QJsonObject{{u"action"_s, action}, {u"item"_s, item}}).toJson(QJsonDocument::Compact));
+}
+
+QString searchRequest(const QString &cont)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonObject{{u"ver"_s, u"1.0"_s}, {u"mID"_s, u"1"_s}, {u"cont"_s, cont}}).toJson(QJsonDocument::Compact));
+}
+
+// The item ids of a search answer, in document order.
+QStringList shownItems(const QString &answer)
+{
+    QStringList result;
+    const QJsonArray groups = QJsonDocument::fromJson(answer.toUtf8()).object().value(u"cont"_s).toArray();
+    for (const QJsonValue &group : groups) {
+        for (const QJsonValue &item : group[u"items"_s].toArray()) {
+            result.append(item[u"item"_s].toString());
+        }
+    }
+    return result;
 }
 
 QStringList opened(const FakeSource &source)
@@ -42,6 +61,10 @@ class TestAction : public QObject
 private Q_SLOTS:
     void action_data();
     void action();
+    void shownItemOpensFromCacheAfterItsSourceDroppedIt();
+    void cacheIsReadBeforeTheSources();
+    void laterSearchReplacesTheCachedEntry();
+    void freshCollectionLeavesTheCacheAlone();
     void actionReachesTheRealLaunchers_data();
     void actionReachesTheRealLaunchers();
 };
@@ -147,6 +170,80 @@ void TestAction::action()
     QCOMPARE(beta.collections, collections);
     QCOMPARE(capture.lines, messages);
     QCOMPARE(TestUtil::settledText(log, run), run);
+}
+
+void TestAction::shownItemOpensFromCacheAfterItsSourceDroppedIt()
+{
+    FakeSource alpha(u"alpha"_s, u"Alpha"_s);
+    alpha.entries = {alpha.entry(u"/dev/app"_s, u"app"_s, 2), alpha.entry(u"/dev/tool"_s, u"tool"_s, 1)};
+    Orlek orlek;
+    orlek.addSource(&alpha);
+
+    const QStringList shown = shownItems(orlek.search(searchRequest(u"tool"_s)));
+    QCOMPARE(shown, QStringList{u"000|/dev/tool"_s});
+    alpha.entries.clear();
+
+    QVERIFY(orlek.action(request(u"openitem"_s, shown.constFirst())));
+    QCOMPARE(opened(alpha), QStringList{u"alpha:/dev/tool"_s});
+    // Opened as it was shown, without reading the sources again.
+    QCOMPARE(alpha.opened.constFirst().name, u"tool (/dev/tool)"_s);
+    QCOMPARE(alpha.collections, 1);
+}
+
+void TestAction::cacheIsReadBeforeTheSources()
+{
+    FakeSource alpha(u"alpha"_s, u"Alpha"_s);
+    FakeSource beta(u"beta"_s, u"Beta"_s);
+    alpha.entries = {alpha.entry(u"/dev/app"_s, u"app"_s, 1)};
+    Orlek orlek;
+    orlek.addSource(&alpha);
+    orlek.addSource(&beta);
+
+    const QStringList shown = shownItems(orlek.search(searchRequest(u"app"_s)));
+    QCOMPARE(shown, QStringList{u"000|/dev/app"_s});
+    // Another source reports the path first now; the shown entry still wins.
+    alpha.entries.clear();
+    beta.entries = {beta.entry(u"/dev/app"_s, u"app"_s, 9)};
+
+    QVERIFY(orlek.action(request(u"openitem"_s, shown.constFirst())));
+    QCOMPARE(opened(alpha) + opened(beta), QStringList{u"alpha:/dev/app"_s});
+}
+
+void TestAction::laterSearchReplacesTheCachedEntry()
+{
+    FakeSource alpha(u"alpha"_s, u"Alpha"_s);
+    FakeSource beta(u"beta"_s, u"Beta"_s);
+    alpha.entries = {alpha.entry(u"/dev/app"_s, u"app"_s, 1)};
+    Orlek orlek;
+    orlek.addSource(&alpha);
+    orlek.addSource(&beta);
+
+    QCOMPARE(shownItems(orlek.search(searchRequest(u"app"_s))), QStringList{u"000|/dev/app"_s});
+    alpha.entries.clear();
+    beta.entries = {beta.entry(u"/dev/zeta"_s, u"zeta"_s, 3), beta.entry(u"/dev/app"_s, u"app"_s, 2)};
+    // The same id under another number, now from the other source.
+    const QStringList shown = shownItems(orlek.search(searchRequest(u"a"_s)));
+    QCOMPARE(shown, (QStringList{u"000|/dev/zeta"_s, u"001|/dev/app"_s}));
+    beta.entries.clear();
+
+    QVERIFY(orlek.action(request(u"openitem"_s, u"000|/dev/app"_s)));
+    QCOMPARE(opened(alpha) + opened(beta), QStringList{u"beta:/dev/app"_s});
+}
+
+void TestAction::freshCollectionLeavesTheCacheAlone()
+{
+    FakeSource alpha(u"alpha"_s, u"Alpha"_s);
+    alpha.entries = {alpha.entry(u"/dev/app"_s, u"app"_s, 1)};
+    Orlek orlek;
+    orlek.addSource(&alpha);
+
+    QVERIFY(orlek.action(request(u"openitem"_s, u"/dev/app"_s)));
+    QCOMPARE(alpha.collections, 1);
+    alpha.entries.clear();
+
+    QVERIFY(!orlek.action(request(u"openitem"_s, u"/dev/app"_s)));
+    QCOMPARE(alpha.collections, 2);
+    QCOMPARE(opened(alpha), QStringList{u"alpha:/dev/app"_s});
 }
 
 void TestAction::actionReachesTheRealLaunchers_data()
