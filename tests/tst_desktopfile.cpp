@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace
@@ -43,6 +45,7 @@ private Q_SLOTS:
     void parseDesktopExec_data();
     void parseDesktopExec();
     void parseDesktopExecOfMissingFile();
+    void parseDesktopExecOfFifoDoesNotWait();
 };
 
 void TestDesktopFile::findDesktopFiles_data()
@@ -202,6 +205,17 @@ void TestDesktopFile::parseDesktopExecOfMissingFile()
     TestUtil::MessageCapture messages(ORLEK_DESKTOPFILE().categoryName());
     QCOMPARE(::parseDesktopExec(u"/nonexistent/ide.desktop"_s), QStringList());
     QCOMPARE(messages.lines, QStringList());
+}
+
+void TestDesktopFile::parseDesktopExecOfFifoDoesNotWait()
+{
+    TestUtil::FakeHome home;
+    QVERIFY(home.isValid());
+    const QString path = home.filePath(userApps + u"code.desktop"_s);
+    QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    // Not listed as a desktop file, and not read when named directly.
+    QCOMPARE(::findDesktopFiles({u"code"_s}), QStringList());
+    QCOMPARE(::parseDesktopExec(path), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestDesktopFile)

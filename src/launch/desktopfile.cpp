@@ -1,9 +1,9 @@
 #include "desktopfile.h"
 
 #include "service/logging.h"
+#include "sources/recordfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -57,11 +57,12 @@ QString unescapeValue(QStringView raw)
 // win, and so does this one.
 QString readExec(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Read like the IDEs' own files: a FIFO or a device in its place must not hang the service.
+    RecordFile file;
+    if (!readRecordFile(path, &file)) {
         return QString();
     }
-    QString text = QString::fromUtf8(file.readAll());
+    QString text = QString::fromUtf8(file.contents);
     if (text.startsWith(QChar::ByteOrderMark)) {
         text.remove(0, 1);
     }
