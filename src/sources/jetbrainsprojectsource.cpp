@@ -108,8 +108,13 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
     const QStringList jetbrainsNames = QDir(jetbrainsRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
     const QStringList googleNames = QDir(googleRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
 
-    // Digit runs by value: 2024.10 is newer than 2024.9.
+    // The default locale collates as its LC_COLLATE says. A C/POSIX collator
+    // (LANG unset or C, or LC_COLLATE=C) ignores numeric mode and would rank
+    // 2024.9 above 2024.10, so it gives way to an English one.
     QCollator collator;
+    if (collator.locale().language() == QLocale::C) {
+        collator.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
     collator.setNumericMode(true);
 
     const QString solutionsLabel = QCoreApplication::translate("JetbrainsProjectSource", "Solutions");
