@@ -4,10 +4,14 @@
 #include "launch/desktopfile.h"
 #include "service/logging.h"
 
+#include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 
@@ -99,7 +103,153 @@ QString JetbrainsProjectSource::displayName() const
 
 QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
 {
-    return {};
+    constexpr int maxProjectsPerIde = 20;
+
+    const QString configRoot = QDir(QDir::homePath()).filePath(u".config"_s);
+    const QString jetbrainsRoot = configRoot + u"/JetBrains"_s;
+    const QString googleRoot = configRoot + u"/Google"_s;
+    const QStringList jetbrainsNames = QDir(jetbrainsRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+    const QStringList googleNames = QDir(googleRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+
+    // The default locale collates as its LC_COLLATE says. A C/POSIX collator
+    // (LANG unset or C, or LC_COLLATE=C) ignores numeric mode and would rank
+    // 2024.9 above 2024.10, so it gives way to an English one.
+    QCollator collator;
+    if (collator.locale().language() == QLocale::C) {
+        collator.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    collator.setNumericMode(true);
+
+    const QString solutionsLabel = QCoreApplication::translate("JetbrainsProjectSource", "Solutions");
+
+    QList<ProjectEntry> result;
+    for (const JetbrainsIde &row : jetbrainsIdes()) {
+        const bool studio = row.ideKey == u"androidstudio"_s;
+        const QString &root = studio ? googleRoot : jetbrainsRoot;
+
+        QStringList names;
+        for (const QString &name : studio ? googleNames : jetbrainsNames) {
+            if (name.startsWith(row.configPrefix)) {
+                names.append(name);
+            }
+        }
+        std::sort(names.begin(), names.end(), [&collator](const QString &a, const QString &b) {
+            return collator.compare(a, b) > 0;
+        });
+
+        QSet<QString> seen;
+        for (const QString &name : std::as_const(names)) {
+            const QString dir = root + u'/' + name;
+            QStringList files = {dir + u"/options/recentProjects.xml"_s};
+            if (row.ideKey == u"rider"_s) {
+                files.append(dir + u"/options/recentSolutions.xml"_s);
+            }
+
+            QList<ProjectEntry> found;
+            for (const QString &file : std::as_const(files)) {
+                const QString label = file.endsWith(u"recentSolutions.xml"_s) ? solutionsLabel : QString();
+                found.append(readRecentFile(file, row, label));
+            }
+            std::stable_sort(found.begin(), found.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
+                return a.lastOpened > b.lastOpened;
+            });
+
+            int count = 0;
+            for (const ProjectEntry &entry : std::as_const(found)) {
+                if (seen.contains(entry.path)) {
+                    continue;
+                }
+                seen.insert(entry.path);
+                result.append(entry);
+                if (++count == maxProjectsPerIde) {
+                    break;
+                }
+            }
+            // The newest version that knows any project speaks for the product.
+            if (count > 0) {
+                qCDebug(ORLEK_JETBRAINS) << row.productName << ": using" << dir << count << "items";
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label)
+{
+    QList<ProjectEntry> list;
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return list;
+    }
+    const qint64 fileTime = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+
+    // Entries do not nest in these files, so one current entry is enough.
+    QString currentPath;
+    qint64 currentTime = fileTime;
+
+    // A malformed or truncated file ends the loop like a complete one; the
+    // entries finished before the fault are kept.
+    QXmlStreamReader reader(&file);
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (reader.name() == "entry"_L1) {
+                currentPath = reader.attributes().value("key"_L1).toString();
+                currentTime = fileTime;
+            } else if (reader.name() == "option"_L1) {
+                const QXmlStreamAttributes attributes = reader.attributes();
+                const QStringView name = attributes.value("name"_L1);
+                if (!currentPath.isEmpty()) {
+                    if (name == "projectOpenTimestamp"_L1) {
+                        currentTime = attributes.value("value"_L1).toLongLong(nullptr, 10);
+                    }
+                } else if (name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
+                    // Default folders for new projects are no projects; any
+                    // other loose option (lastOpenedProject, the old
+                    // recentPaths list) may name one.
+                    addRecentProject(row, label, list, attributes.value("value"_L1).toString(), fileTime);
+                }
+            }
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (reader.name() == "entry"_L1 && !currentPath.isEmpty()) {
+                addRecentProject(row, label, list, currentPath, currentTime);
+                currentPath.clear();
+            }
+        }
+    }
+    return list;
+}
+
+void JetbrainsProjectSource::addRecentProject(const JetbrainsIde &row, const QString &label, QList<ProjectEntry> &list, const QString &path, qint64 time)
+{
+    if (path.isEmpty()) {
+        return;
+    }
+    const auto userHome = "$USER_HOME$"_L1;
+    const QString expanded = path.startsWith(userHome) ? QDir::homePath() + QStringView(path).mid(userHome.size()) : path;
+    // Other macros, Windows paths copied between machines and relative
+    // paths cannot be opened here.
+    if (!expanded.startsWith(u'/')) {
+        return;
+    }
+    const QFileInfo info(expanded);
+    if (!info.exists()) {
+        return;
+    }
+
+    const QString productName = QCoreApplication::translate("JetbrainsProjectSource", row.productName);
+    ProjectEntry entry;
+    entry.id = expanded;
+    // Solution files are shown without their suffix, folders as they are.
+    entry.name = info.isFile() ? info.completeBaseName() : info.fileName();
+    entry.path = expanded;
+    entry.icon = row.iconName;
+    entry.sourceId = u"jetbrains"_s;
+    entry.ideName = label.isEmpty() ? productName : QCoreApplication::translate("JetbrainsProjectSource", "%1 - %2").arg(productName, label);
+    entry.ideKey = row.ideKey;
+    entry.lastOpened = time;
+    list.append(entry);
 }
 
 bool JetbrainsProjectSource::matchPrefix(const QString &keyword, QString *rest) const
