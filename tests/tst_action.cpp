@@ -67,6 +67,7 @@ private Q_SLOTS:
     void freshCollectionLeavesTheCacheAlone();
     void actionReachesTheRealLaunchers_data();
     void actionReachesTheRealLaunchers();
+    void recordedJetbrainsProjectOpensInItsIde();
 };
 
 void TestAction::action_data()
@@ -291,6 +292,54 @@ void TestAction::actionReachesTheRealLaunchers()
     QVERIFY(orlek.action(request(u"openitem"_s, u"000|"_s + entry.id)));
     QCOMPARE(TestUtil::settledText(log, run.arg(entry.path)), run.arg(entry.path));
     QVERIFY(reporter.opened.isEmpty());
+}
+
+void TestAction::recordedJetbrainsProjectOpensInItsIde()
+{
+    TestUtil::FakeHome home;
+    QVERIFY(home.isValid());
+    const QString log = home.filePath(u"runs.log"_s);
+    QVERIFY(TestUtil::writeRecordingProgram(home.binDir() + u"/xdg-open"_s, log));
+    const QString script = u".local/share/JetBrains/Toolbox/apps/IDEA-U/ch-0/241.14494.240/bin/idea.sh"_s;
+    QVERIFY(TestUtil::writeRecordingProgram(home.filePath(script), log));
+    QVERIFY(home.write(u".local/share/applications/jetbrains-idea.desktop"_s,
+        "[Desktop Entry]\nVersion=1.0\nType=Application\nName=IntelliJ IDEA Ultimate 2024.1\nExec=\"" + QFile::encodeName(home.filePath(script))
+            + "\" %u\nTerminal=false\nStartupWMClass=jetbrains-idea\n"));
+    QVERIFY(home.mkpath(u"dev/shop app"_s));
+    QVERIFY(home.write(u".config/JetBrains/IntelliJIdea2024.1/options/recentProjects.xml"_s,
+        "<application>\n"
+        "  <component name=\"RecentProjectsManager\">\n"
+        "    <option name=\"additionalInfo\">\n"
+        "      <map>\n"
+        "        <entry key=\"$USER_HOME$/dev/shop app\">\n"
+        "          <value>\n"
+        "            <RecentProjectMetaInfo opened=\"true\" projectWorkspaceId=\"2a1\">\n"
+        "              <option name=\"activationTimestamp\" value=\"1717000000000\" />\n"
+        "              <option name=\"binFolder\" value=\"$APPLICATION_HOME_DIR$/bin\" />\n"
+        "              <option name=\"build\" value=\"IU-241.14494.240\" />\n"
+        "              <option name=\"productionCode\" value=\"IU\" />\n"
+        "              <option name=\"projectOpenTimestamp\" value=\"1717000000000\" />\n"
+        "            </RecentProjectMetaInfo>\n"
+        "          </value>\n"
+        "        </entry>\n"
+        "      </map>\n"
+        "    </option>\n"
+        "  </component>\n"
+        "</application>\n"));
+
+    VscodeProjectSource vscode;
+    JetbrainsProjectSource jetbrains;
+    Orlek orlek;
+    orlek.addSource(&vscode);
+    orlek.addSource(&jetbrains);
+
+    // Shown by a search, then chosen: the IDE that recorded it gets the path.
+    const QString project = home.filePath(u"dev/shop app"_s);
+    const QStringList shown = shownItems(orlek.search(searchRequest(u"jb shop"_s)));
+    QCOMPARE(shown, QStringList{u"000|"_s + project});
+    QVERIFY(orlek.action(request(u"openitem"_s, shown.constFirst())));
+    const QString run = u"idea.sh <%1>\n"_s.arg(project);
+    QCOMPARE(TestUtil::settledText(log, run), run);
 }
 
 QTEST_GUILESS_MAIN(TestAction)
