@@ -110,7 +110,8 @@ bool writeStateDb(const QString &path, const QByteArray &recentList, const QStri
         db.setDatabaseName(path);
         if (db.open()) {
             QSqlQuery query(db);
-            ok = query.exec(u"PRAGMA journal_mode = "_s + journalMode) && query.exec(u"PRAGMA user_version = 1"_s)
+            // Fixtures need no durability; syncing only slows the tests down.
+            ok = query.exec(u"PRAGMA synchronous = OFF"_s) && query.exec(u"PRAGMA journal_mode = "_s + journalMode) && query.exec(u"PRAGMA user_version = 1"_s)
                 && query.exec(u"CREATE TABLE IF NOT EXISTS ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB)"_s)
                 && query.prepare(u"INSERT INTO ItemTable (key, value) VALUES (?, ?)"_s);
             QList<std::pair<QString, QString>> rows{
@@ -127,6 +128,29 @@ bool writeStateDb(const QString &path, const QByteArray &recentList, const QStri
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+// The "-wal" of another database whose editor is running, copied to target:
+// what a crash or a careless copy leaves beside a database.
+bool copyRunningEditorsWal(const QString &target)
+{
+    QTemporaryDir dir;
+    const QString other = dir.filePath(u"state.vscdb"_s);
+    if (!writeStateDb(other, QByteArray("{\"entries\":[]}"), u"WAL"_s)) {
+        return false;
+    }
+    const QString name = u"running-editor"_s;
+    bool ok = false;
+    {
+        QSqlDatabase editor = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        editor.setDatabaseName(other);
+        if (editor.open()) {
+            QSqlQuery query(editor);
+            ok = query.exec(u"PRAGMA wal_autocheckpoint = 0"_s) && query.exec(u"DELETE FROM ItemTable"_s) && QFile::copy(other + u"-wal"_s, target);
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok && QFileInfo(target).size() > 0;
 }
 
 // workspace.json as the editors write it: two-space indent, no final newline.
@@ -192,8 +216,8 @@ private Q_SLOTS:
     void nothingWithoutUserDirectory_data();
     void nothingWithoutUserDirectory();
 
-    void walDatabaseReadWithoutWriting_data();
-    void walDatabaseReadWithoutWriting();
+    void databaseReadWithoutWriting_data();
+    void databaseReadWithoutWriting();
     void liveWalWriterIsReadFromItsLog();
     void fixtureHomeUntouchedAndVariantsInOrder();
 };
@@ -672,43 +696,53 @@ void TestVscodeProjectSource::nothingWithoutUserDirectory()
     QCOMPARE(recorder.messages().size(), 0);
 }
 
-void TestVscodeProjectSource::walDatabaseReadWithoutWriting_data()
+void TestVscodeProjectSource::databaseReadWithoutWriting_data()
 {
     QTest::addColumn<QString>("homeFolder");
-    QTest::addColumn<QString>("leftBeside");
+    QTest::addColumn<QString>("journalMode");
+    QTest::addColumn<QStringList>("beside");
+    QTest::addColumn<QStringList>("paths");
 
-    QTest::newRow("neither -wal nor -shm") << u"home"_s << QString();
-    QTest::newRow("an empty -wal without -shm") << u"home"_s << u"-wal"_s;
-    QTest::newRow("a -shm without -wal") << u"home"_s << u"-shm"_s;
-    QTest::newRow("a home with blanks") << u"the home of u"_s << QString();
-    QTest::newRow("a home with ?, # and %") << u"what?#1 100%41"_s << QString();
-    QTest::newRow("a home with letters beyond ASCII") << u"Jürgen Ørsted домой"_s << QString();
+    const QStringList both{u"app"_s, u"my project"_s};
+    QTest::newRow("a WAL database without -wal or -shm") << u"home"_s << u"WAL"_s << QStringList() << both;
+    QTest::newRow("a WAL database with a -wal left by a crash but no -shm") << u"home"_s << u"WAL"_s << QStringList{u"-wal"_s} << both;
+    QTest::newRow("a WAL database with a -shm but no -wal") << u"home"_s << u"WAL"_s << QStringList{u"-shm"_s} << both;
+    QTest::newRow("a rollback-journal database with a stray -wal") << u"home"_s << u"DELETE"_s << QStringList{u"-wal"_s} << both;
+    QTest::newRow("an empty database file beside -wal and -shm") << u"home"_s << u"empty"_s << QStringList{u"-wal"_s, u"-shm"_s} << QStringList();
+    QTest::newRow("a WAL database in a home with blanks") << u"the home of u"_s << u"WAL"_s << QStringList() << both;
+    QTest::newRow("a WAL database in a home with ?, # and %") << u"what?#1 100%41"_s << u"WAL"_s << QStringList() << both;
+    QTest::newRow("a WAL database in a home with letters beyond ASCII") << u"Jürgen Ørsted домой"_s << u"WAL"_s << QStringList() << both;
 }
 
-void TestVscodeProjectSource::walDatabaseReadWithoutWriting()
+void TestVscodeProjectSource::databaseReadWithoutWriting()
 {
     QFETCH(QString, homeFolder);
-    QFETCH(QString, leftBeside);
+    QFETCH(QString, journalMode);
+    QFETCH(QStringList, beside);
+    QFETCH(QStringList, paths);
 
     TestUtil::FakeHome home(homeFolder);
     makeProjects(home);
     makeUserDir(home, code());
     const QString shared = home.filePath(u".vscode-shared/sharedStorage/state.vscdb"_s);
-    QVERIFY(writeStateDb(shared, expand(recentList({folderEntry(u"app"_s), folderEntry(u"my project"_s)}), home.path()), u"WAL"_s));
+    if (journalMode == u"empty"_s) {
+        QVERIFY(TestUtil::writeFile(shared, QByteArray()));
+    } else {
+        QVERIFY(writeStateDb(shared, expand(recentList({folderEntry(u"app"_s), folderEntry(u"my project"_s)}), home.path()), journalMode));
+    }
     QVERIFY(!QFileInfo::exists(shared + u"-wal"_s));
     QVERIFY(!QFileInfo::exists(shared + u"-shm"_s));
-    if (!leftBeside.isEmpty()) {
-        QVERIFY(TestUtil::writeFile(shared + leftBeside, QByteArray(leftBeside == u"-shm"_s ? 32768 : 0, '\0')));
+    if (beside.contains(u"-wal"_s)) {
+        QVERIFY(copyRunningEditorsWal(shared + u"-wal"_s));
     }
-    QFile file(shared);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.read(20).mid(18, 2), QByteArray("\x02\x02"));
-    file.close();
+    if (beside.contains(u"-shm"_s)) {
+        QVERIFY(TestUtil::writeFile(shared + u"-shm"_s, QByteArray(32768, '\0')));
+    }
 
     const TestUtil::TreeSnapshot before = TestUtil::snapshotTree(home.path());
     TestUtil::MessageRecorder recorder;
-    QCOMPARE(pathsOf(VscodeProjectSource().collectProjects(), home.path()), (QStringList{u"app"_s, u"my project"_s}));
-    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), (QStringList{u"app"_s, u"my project"_s}));
+    QCOMPARE(pathsOf(VscodeProjectSource().collectProjects(), home.path()), paths);
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), paths);
     QCOMPARE(recorder.texts(vscodeCategory, QtWarningMsg), QStringList());
     QCOMPARE(TestUtil::treeChanges(before, TestUtil::snapshotTree(home.path())), QStringList());
 }

@@ -110,7 +110,14 @@ QString localPathOfFileUri(const QString &uriText)
     return url.toLocalFile();
 }
 
-bool isWalDatabase(const QString &path)
+// Whether a plain read-only connection leaves everything beside the database
+// as it is. It does not always: for a WAL database SQLite creates a missing
+// "-wal" or "-shm" and leaves it there, beside a stray "-wal" it creates a
+// "-shm" even for a rollback-journal database, and it deletes a "-wal" beside
+// an empty main file. It is safe for a rollback-journal database alone, and for
+// a WAL database with both files: an editor is running, and the newest data is
+// in its "-wal".
+bool readOnlyLeavesFilesAlone(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -118,25 +125,29 @@ bool isWalDatabase(const QString &path)
     }
     // Bytes 18 and 19 of the header are the write and read format versions: 2 in WAL mode.
     const QByteArray header = file.read(20);
-    return header.size() == 20 && (header.at(18) == 2 || header.at(19) == 2);
+    if (header.size() < 20) {
+        return false;
+    }
+    const bool walMode = header.at(18) == 2 || header.at(19) == 2;
+    const bool hasWal = QFileInfo::exists(path + u"-wal"_s);
+    const bool hasShm = QFileInfo::exists(path + u"-shm"_s);
+    return walMode ? hasWal && hasShm : !hasWal && !hasShm;
 }
 
-// A read-only connection to a WAL database creates "-wal" and "-shm" beside it
-// when they are missing, and leaves them there. Without both no editor has the
-// database open and the main file holds everything, so it is read as immutable,
-// which touches nothing. With only one of them (after a crash, or a partial
-// copy) the same holds: data left in a lone "-wal" is not read, as stale
-// entries are better than files created in the editor's folder.
+// Otherwise no editor is writing (a running one keeps both "-wal" and "-shm"),
+// and the main file is read as immutable, which touches nothing. Data left in
+// a lone "-wal" after a crash is then not read: stale entries are better than
+// files created or removed in the editor's folder.
 void setUpConnection(QSqlDatabase &db, const QString &path)
 {
-    if (isWalDatabase(path) && !(QFileInfo::exists(path + u"-wal"_s) && QFileInfo::exists(path + u"-shm"_s))) {
-        // SQLite decodes %HH in URIs and stops the path at '?' or '#'.
+    if (readOnlyLeavesFilesAlone(path)) {
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+        db.setDatabaseName(path);
+    } else {
+        // SQLite decodes %HH in URIs and ends the path at '?' or '#'.
         const QByteArray encodedPath = QFile::encodeName(path).toPercentEncoding("/");
         db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"_s);
         db.setDatabaseName(u"file://"_s + QLatin1String(encodedPath) + u"?mode=ro&immutable=1"_s);
-    } else {
-        db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
-        db.setDatabaseName(path);
     }
 }
 
