@@ -174,7 +174,8 @@ QStringList pathsOf(const QList<ProjectEntry> &entries, const QString &home)
     return result;
 }
 
-// The layout most rows share: three folders, a workspace file and an ordinary file.
+// The projects most rows name: folders (one with a blank, one with letters
+// beyond ASCII), a workspace file, a JSON file and a text file.
 void makeProjects(const TestUtil::FakeHome &home)
 {
     for (const QString &folder : {u"app"_s, u"lib"_s, u"tools"_s, u"my project"_s, u"Grüße проект"_s}) {
