@@ -6,13 +6,17 @@
 // private bus.
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QMutex>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -98,11 +102,13 @@ inline QString settledText(const QString &path, const QString &expected)
 }
 
 // A temporary home directory. While it lives, HOME, the XDG data folders and
-// PATH point into it; the destructor restores the old values.
+// PATH point into it; the destructor restores the old values. homeFolder, when
+// given, is a path below the temporary directory to use as the home instead,
+// for homes whose names need quoting or encoding.
 class FakeHome
 {
 public:
-    FakeHome()
+    explicit FakeHome(const QString &homeFolder = QString()) : home(homeFolder.isEmpty() ? dir.path() : dir.filePath(homeFolder))
     {
         for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "PATH"}) {
             saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
@@ -139,12 +145,12 @@ public:
 
     QString path() const
     {
-        return dir.path();
+        return home;
     }
 
     QString filePath(const QString &relative) const
     {
-        return dir.filePath(relative);
+        return QDir(home).filePath(relative);
     }
 
     // Folder on PATH for fake programs.
@@ -170,52 +176,144 @@ private:
         bool wasSet;
     };
     QTemporaryDir dir;
+    QString home;
     QList<Saved> saved;
 };
 
-// While it lives, records the messages of one logging category as
-// "<level>: <text>" lines (levels debug, info, warning, critical). Every
-// message still reaches the handler that was installed before.
-class MessageCapture
+// What a tree holds, by path relative to its root: for every directory, file
+// and symbolic link its kind, size, modification time in nanoseconds and, for
+// files, a hash of the content (for links, the target). Links are not followed.
+using TreeSnapshot = QMap<QString, QString>;
+
+inline TreeSnapshot snapshotTree(const QString &root)
+{
+    TreeSnapshot snapshot;
+    const QDir rootDir(root);
+    const auto describe = [](const QString &path) -> QString {
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            return QStringLiteral("unreadable");
+        }
+        const QString times = QString::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
+        if (S_ISLNK(st.st_mode)) {
+            return QStringLiteral("link -> ") + QFile::symLinkTarget(path) + QStringLiteral(" mtime ") + times;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            return QStringLiteral("dir mtime ") + times;
+        }
+        QString content = QStringLiteral("unreadable");
+        QFile file(path);
+        if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly)) {
+            content = QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+        }
+        return QStringLiteral("file size %1 sha256 %2 mtime %3").arg(qint64(st.st_size)).arg(content, times);
+    };
+    snapshot.insert(QStringLiteral("."), describe(root));
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        snapshot.insert(rootDir.relativeFilePath(path), describe(path));
+    }
+    return snapshot;
+}
+
+// One line per path that was added, removed or changed between two snapshots.
+inline QStringList treeChanges(const TreeSnapshot &before, const TreeSnapshot &after)
+{
+    QStringList changes;
+    for (auto it = before.constBegin(); it != before.constEnd(); ++it) {
+        if (!after.contains(it.key())) {
+            changes.append(QStringLiteral("removed ") + it.key());
+        } else if (after.value(it.key()) != it.value()) {
+            changes.append(QStringLiteral("changed ") + it.key() + QStringLiteral(": ") + it.value() + QStringLiteral(" -> ") + after.value(it.key()));
+        }
+    }
+    for (auto it = after.constBegin(); it != after.constEnd(); ++it) {
+        if (!before.contains(it.key())) {
+            changes.append(QStringLiteral("added ") + it.key());
+        }
+    }
+    return changes;
+}
+
+// Records every message written while it lives, instead of printing it.
+class MessageRecorder
 {
 public:
-    explicit MessageCapture(const char *category) : category(category)
+    struct Message {
+        QtMsgType type;
+        QString category;
+        QString text;
+    };
+
+    MessageRecorder()
     {
         current() = this;
-        previous = qInstallMessageHandler(&MessageCapture::handle);
+        previous = qInstallMessageHandler(&MessageRecorder::handle);
     }
 
-    ~MessageCapture()
+    ~MessageRecorder()
     {
         qInstallMessageHandler(previous);
         current() = nullptr;
     }
 
-    Q_DISABLE_COPY(MessageCapture)
+    Q_DISABLE_COPY(MessageRecorder)
 
-    QStringList lines;
+    QList<Message> messages() const
+    {
+        QMutexLocker locker(&mutex);
+        return recorded;
+    }
+
+    // The texts of the messages of one category and type, in order.
+    QStringList texts(const QString &category, QtMsgType type) const
+    {
+        QStringList result;
+        for (const Message &message : messages()) {
+            if (message.category == category && message.type == type) {
+                result.append(message.text);
+            }
+        }
+        return result;
+    }
+
+    // "<level>: <text>" for every message of one category, in order.
+    QStringList lines(const QString &category) const
+    {
+        static const char *const levels[] = {"debug", "warning", "critical", "fatal", "info"};
+        QStringList result;
+        for (const Message &message : messages()) {
+            if (message.category == category) {
+                result.append(QString::fromLatin1(levels[message.type]) + QStringLiteral(": ") + message.text);
+            }
+        }
+        return result;
+    }
+
+    void clear()
+    {
+        QMutexLocker locker(&mutex);
+        recorded.clear();
+    }
 
 private:
-    static MessageCapture *&current()
+    static MessageRecorder *&current()
     {
-        static MessageCapture *capture = nullptr;
-        return capture;
+        static MessageRecorder *recorder = nullptr;
+        return recorder;
     }
 
     static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
     {
-        MessageCapture *capture = current();
-        if (capture && context.category && qstrcmp(context.category, capture->category) == 0) {
-            static const char *const levels[] = {"debug", "warning", "critical", "fatal", "info"};
-            capture->lines.append(QString::fromLatin1(levels[type]) + QStringLiteral(": ") + text);
-        }
-        if (capture && capture->previous) {
-            capture->previous(type, context, text);
-        }
+        MessageRecorder *recorder = current();
+        QMutexLocker locker(&recorder->mutex);
+        recorder->recorded.append({type, QString::fromUtf8(context.category), text});
     }
 
-    const char *category;
     QtMessageHandler previous = nullptr;
+    mutable QMutex mutex;
+    QList<Message> recorded;
 };
 
 // The built orlek-plugin, started on the test's session bus.

@@ -164,12 +164,12 @@ void TestAction::action()
     orlek.addSource(&alpha);
     orlek.addSource(&beta);
 
-    TestUtil::MessageCapture capture(ORLEK().categoryName());
+    TestUtil::MessageRecorder capture;
     QCOMPARE(orlek.action(json), result);
     QCOMPARE(::opened(alpha) + ::opened(beta), opened);
     QCOMPARE(alpha.collections, collections);
     QCOMPARE(beta.collections, collections);
-    QCOMPARE(capture.lines, messages);
+    QCOMPARE(capture.lines(u"org.velari.sorvex.orlek"_s), messages);
     QCOMPARE(TestUtil::settledText(log, run), run);
 }
 

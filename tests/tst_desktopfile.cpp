@@ -187,7 +187,7 @@ void TestDesktopFile::parseDesktopExec()
     const QString path = home.filePath(userApps + u"ide.desktop"_s);
     QVERIFY(TestUtil::writeFile(path, content));
 
-    TestUtil::MessageCapture messages(ORLEK_DESKTOPFILE().categoryName());
+    TestUtil::MessageRecorder messages;
     const QStringList actual = ::parseDesktopExec(path);
     QCOMPARE(actual, command);
 
@@ -197,14 +197,14 @@ void TestDesktopFile::parseDesktopExec()
         QDebug(&list) << command;
         expectedMessages.append(u"debug: Parsed Exec of \"%1\" : %2"_s.arg(path, list.trimmed()));
     }
-    QCOMPARE(messages.lines, expectedMessages);
+    QCOMPARE(messages.lines(u"org.velari.sorvex.orlek.desktopfile"_s), expectedMessages);
 }
 
 void TestDesktopFile::parseDesktopExecOfMissingFile()
 {
-    TestUtil::MessageCapture messages(ORLEK_DESKTOPFILE().categoryName());
+    TestUtil::MessageRecorder messages;
     QCOMPARE(::parseDesktopExec(u"/nonexistent/ide.desktop"_s), QStringList());
-    QCOMPARE(messages.lines, QStringList());
+    QCOMPARE(messages.lines(u"org.velari.sorvex.orlek.desktopfile"_s), QStringList());
 }
 
 void TestDesktopFile::parseDesktopExecOfFifoDoesNotWait()

@@ -17,37 +17,6 @@ namespace
 // recorded inside them equals it, so describe() can name it.
 constexpr qint64 fileTime = 1700000000000;
 
-// Collects the debug lines of the JetBrains category while it lives.
-class JetbrainsLog
-{
-public:
-    JetbrainsLog()
-    {
-        current = this;
-        previous = qInstallMessageHandler(handle);
-    }
-    ~JetbrainsLog()
-    {
-        qInstallMessageHandler(previous);
-        current = nullptr;
-    }
-    Q_DISABLE_COPY(JetbrainsLog)
-
-    QStringList lines;
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (type == QtDebugMsg && qstrcmp(context.category, "org.velari.sorvex.orlek.jetbrains") == 0) {
-            current->lines.append(message);
-        } else if (previous) {
-            previous(type, context, message);
-        }
-    }
-    static inline JetbrainsLog *current = nullptr;
-    static inline QtMessageHandler previous = nullptr;
-};
-
 struct Recent {
     QString key;
     qint64 opened = -1; // no projectOpenTimestamp when negative
@@ -384,9 +353,9 @@ void TestJetbrainsProjectSource::versionFolderChoice()
         expectedEntries.append(u"~/work/"_s + QFileInfo(dir).fileName() + u" 1712000000000"_s);
     }
 
-    JetbrainsLog log;
+    TestUtil::MessageRecorder log;
     const QList<ProjectEntry> entries = JetbrainsProjectSource().collectProjects();
-    QCOMPARE(log.lines, expectedLines);
+    QCOMPARE(log.texts(u"org.velari.sorvex.orlek.jetbrains"_s, QtDebugMsg), expectedLines);
     QCOMPARE(describe(entries), expectedEntries);
 }
 
@@ -425,9 +394,10 @@ void TestJetbrainsProjectSource::versionOrderInEveryLocale()
             fileTime));
     }
 
-    JetbrainsLog log;
+    TestUtil::MessageRecorder log;
     const QList<ProjectEntry> entries = JetbrainsProjectSource().collectProjects();
-    QCOMPARE(log.lines, QStringList{usingLine(u"IntelliJ IDEA"_s, home.filePath(u".config/JetBrains/IntelliJIdea2024.10"_s), 1)});
+    QCOMPARE(log.texts(u"org.velari.sorvex.orlek.jetbrains"_s, QtDebugMsg),
+        QStringList{usingLine(u"IntelliJ IDEA"_s, home.filePath(u".config/JetBrains/IntelliJIdea2024.10"_s), 1)});
     QCOMPARE(describe(entries), QStringList{u"~/work/2024.10 1712000000000"_s});
 }
 
@@ -445,9 +415,9 @@ void TestJetbrainsProjectSource::ideaEditionsFeedTwoRows()
         recentProjectsXml({{u"$USER_HOME$/work/ultimate"_s, 1712200000000}, {u"$USER_HOME$/work/shared"_s, 1712300000000}}),
         fileTime));
 
-    JetbrainsLog log;
+    TestUtil::MessageRecorder log;
     const QList<ProjectEntry> entries = JetbrainsProjectSource().collectProjects();
-    QCOMPARE(log.lines,
+    QCOMPARE(log.texts(u"org.velari.sorvex.orlek.jetbrains"_s, QtDebugMsg),
         (QStringList{usingLine(u"IntelliJ IDEA"_s, home.filePath(u".config/JetBrains/IntelliJIdea2024.1"_s), 2),
             usingLine(u"IntelliJ IDEA"_s, home.filePath(u".config/JetBrains/IdeaIC2024.1"_s), 2)}));
     // Catalogue order, newest first within a row; a project both editions
@@ -476,9 +446,10 @@ void TestJetbrainsProjectSource::androidStudioOnlyUnderGoogle()
     QVERIFY(home.write(u".config/JetBrains/AndroidStudio2024.2/options/recentProjects.xml"_s, studio, fileTime));
     QVERIFY(home.write(u".config/Google/IntelliJIdea2024.1/options/recentProjects.xml"_s, fixture(u"recentProjects.xml"_s), fileTime));
 
-    JetbrainsLog log;
+    TestUtil::MessageRecorder log;
     const QList<ProjectEntry> entries = JetbrainsProjectSource().collectProjects();
-    QCOMPARE(log.lines, QStringList{usingLine(u"Android Studio"_s, home.filePath(u".config/Google/AndroidStudio2024.1"_s), 2)});
+    QCOMPARE(log.texts(u"org.velari.sorvex.orlek.jetbrains"_s, QtDebugMsg),
+        QStringList{usingLine(u"Android Studio"_s, home.filePath(u".config/Google/AndroidStudio2024.1"_s), 2)});
     QCOMPARE(describe(entries), (QStringList{u"~/AndroidStudioProjects/Flashlight 1712480000000"_s, u"~/AndroidStudioProjects/WeatherApp 1712400000000"_s}));
     for (const ProjectEntry &entry : entries) {
         QCOMPARE(entry.ideName, u"Android Studio"_s);
@@ -519,9 +490,10 @@ void TestJetbrainsProjectSource::riderListsProjectsAndSolutions()
     QVERIFY(home.write(u".config/JetBrains/Rider2024.1/options/recentProjects.xml"_s, fixture(u"recentProjects-rider.xml"_s), fileTime));
     QVERIFY(home.write(u".config/JetBrains/Rider2024.1/options/recentSolutions.xml"_s, fixture(u"recentSolutions.xml"_s), fileTime));
 
-    JetbrainsLog log;
+    TestUtil::MessageRecorder log;
     const QList<ProjectEntry> entries = JetbrainsProjectSource().collectProjects();
-    QCOMPARE(log.lines, QStringList{usingLine(u"Rider"_s, home.filePath(u".config/JetBrains/Rider2024.1"_s), 3)});
+    QCOMPARE(log.texts(u"org.velari.sorvex.orlek.jetbrains"_s, QtDebugMsg),
+        QStringList{usingLine(u"Rider"_s, home.filePath(u".config/JetBrains/Rider2024.1"_s), 3)});
     // Both files merged newest first; the solution both list appears once.
     QStringList groups;
     for (const ProjectEntry &entry : entries) {
@@ -594,10 +566,11 @@ void TestJetbrainsProjectSource::keepsTheTwentyNewest()
         expected.append(u"~/work/p%1%2 %3"_s.arg(n, 2, 10, QLatin1Char('0')).arg(n == 23 ? u"/"_s : QString()).arg(1712000000000 + n * 1000));
     }
 
-    JetbrainsLog log;
+    TestUtil::MessageRecorder log;
     JetbrainsProjectSource source;
     const QList<ProjectEntry> entries = source.collectProjects();
-    QCOMPARE(log.lines, QStringList{usingLine(u"WebStorm"_s, home.filePath(u".config/JetBrains/WebStorm2024.1"_s), 20)});
+    QCOMPARE(log.texts(u"org.velari.sorvex.orlek.jetbrains"_s, QtDebugMsg),
+        QStringList{usingLine(u"WebStorm"_s, home.filePath(u".config/JetBrains/WebStorm2024.1"_s), 20)});
     QCOMPARE(describe(entries), expected);
     QCOMPARE(entries.at(2).name, QString());
 

@@ -229,9 +229,9 @@ void TestLaunching::jetbrainsOpen()
     QVERIFY(fixture.home.isValid());
     QVERIFY(fixture.build(programs, desktopFiles));
 
-    TestUtil::MessageCapture capture(ORLEK_JETBRAINS().categoryName());
+    TestUtil::MessageRecorder capture;
     QCOMPARE(JetbrainsProjectSource().open(entryFor(u"jetbrains"_s, ideKey, fixture.expand(path))), result);
-    QCOMPARE(capture.lines, fixture.expand(messages));
+    QCOMPARE(capture.lines(u"org.velari.sorvex.orlek.jetbrains"_s), fixture.expand(messages));
     QCOMPARE(TestUtil::settledText(fixture.log(), fixture.logText(runs)), fixture.logText(runs));
 }
 
@@ -250,10 +250,10 @@ void TestLaunching::jetbrainsUsesOnlyTheFirstMatchingToolboxApp()
     // The first holds a launcher that is not executable, the second a working one.
     QVERIFY(fixture.build({u"-"_s + toolboxApps + listed.at(0) + u"/ch-0/241.1/bin/idea.sh"_s, toolboxApps + listed.at(1) + u"/ch-0/241.1/bin/idea.sh"_s}, {}));
 
-    TestUtil::MessageCapture capture(ORLEK_JETBRAINS().categoryName());
+    TestUtil::MessageRecorder capture;
     const QString project = fixture.home.filePath(u"dev/app"_s);
     QVERIFY(JetbrainsProjectSource().open(entryFor(u"jetbrains"_s, u"idea"_s, project)));
-    QCOMPARE(capture.lines, QStringList{u"warning: No launcher found for \"idea\" , fallback to file manager"_s});
+    QCOMPARE(capture.lines(u"org.velari.sorvex.orlek.jetbrains"_s), QStringList{u"warning: No launcher found for \"idea\" , fallback to file manager"_s});
     const QString run = fixture.logText({u"xdg-open <$HOME/dev/app>"_s});
     QCOMPARE(TestUtil::settledText(fixture.log(), run), run);
 }
@@ -323,9 +323,9 @@ void TestLaunching::vscodeOpen()
     const QString onPath = QStandardPaths::findExecutable(ideKey);
     QVERIFY2(ideKey.isEmpty() || onPath.isEmpty() || onPath.startsWith(fixture.home.path()), qPrintable(onPath));
 
-    TestUtil::MessageCapture capture(ORLEK_VSCODE().categoryName());
+    TestUtil::MessageRecorder capture;
     QCOMPARE(VscodeProjectSource().open(entryFor(u"vscode"_s, ideKey, fixture.expand(path))), result);
-    QCOMPARE(capture.lines, fixture.expand(messages));
+    QCOMPARE(capture.lines(u"org.velari.sorvex.orlek.vscode"_s), fixture.expand(messages));
     QCOMPARE(TestUtil::settledText(fixture.log(), fixture.logText(runs)), fixture.logText(runs));
 }
 

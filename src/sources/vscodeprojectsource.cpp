@@ -5,9 +5,23 @@
 #include "service/logging.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
+#include <QUrl>
+#include <QVariant>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -60,7 +74,349 @@ QString VscodeProjectSource::displayName() const
 
 QList<ProjectEntry> VscodeProjectSource::collectProjects() const
 {
-    return {};
+    QList<ProjectEntry> entries;
+    if (!QFileInfo(QDir::home().filePath(u".config"_s)).isDir()) {
+        return entries;
+    }
+    for (const VscodeVariant &variant : vscodeVariants()) {
+        entries.append(collectVariant(variant));
+    }
+    return entries;
+}
+
+namespace
+{
+// Numbers the state-database connections; never reset, so no name is used twice.
+int connectionCounter = 0;
+
+ProjectEntry makeEntry(const QString &path, const QString &label, const VscodeVariant &variant, qint64 time)
+{
+    ProjectEntry entry;
+    entry.id = path;
+    entry.name = entryDisplayName(path, label);
+    entry.path = path;
+    entry.icon = variant.iconName;
+    // The source is stateless, so a fresh instance answers its id.
+    entry.sourceId = VscodeProjectSource().id();
+    entry.ideName = QCoreApplication::translate("VscodeProjectSource", variant.productName);
+    entry.ideKey = variant.executable;
+    entry.lastOpened = time;
+    return entry;
+}
+
+// The local path of a "file:" URI text; empty for every other scheme.
+QString localPathOfFileUri(const QString &uriText)
+{
+    const QUrl url(uriText, QUrl::TolerantMode);
+    if (url.scheme() != u"file"_s) {
+        return QString();
+    }
+    return url.toLocalFile();
+}
+
+// Whether a plain read-only connection leaves everything beside the database
+// as it is. It does not always: for a WAL database SQLite creates a missing
+// "-wal" or "-shm" and leaves it there, beside a stray "-wal" it creates a
+// "-shm" even for a rollback-journal database, and it deletes a "-wal" beside
+// an empty main file. It is safe for a rollback-journal database alone, and for
+// a WAL database with both files: an editor is running, and the newest data is
+// in its "-wal".
+bool readOnlyLeavesFilesAlone(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    // Bytes 18 and 19 of the header are the write and read format versions: 2 in WAL mode.
+    const QByteArray header = file.read(20);
+    if (header.size() < 20) {
+        return false;
+    }
+    const bool walMode = header.at(18) == 2 || header.at(19) == 2;
+    const bool hasWal = QFileInfo::exists(path + u"-wal"_s);
+    const bool hasShm = QFileInfo::exists(path + u"-shm"_s);
+    return walMode ? hasWal && hasShm : !hasWal && !hasShm;
+}
+
+// Otherwise no editor is writing (a running one keeps both "-wal" and "-shm"),
+// and the main file is read as immutable, which touches nothing. Data left in
+// a lone "-wal" after a crash is then not read: stale entries are better than
+// files created or removed in the editor's folder.
+void setUpConnection(QSqlDatabase &db, const QString &path)
+{
+    if (readOnlyLeavesFilesAlone(path)) {
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+        db.setDatabaseName(path);
+    } else {
+        // SQLite decodes %HH in URIs and ends the path at '?' or '#'.
+        const QByteArray encodedPath = QFile::encodeName(path).toPercentEncoding("/");
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"_s);
+        db.setDatabaseName(u"file://"_s + QLatin1String(encodedPath) + u"?mode=ro&immutable=1"_s);
+    }
+}
+
+// The "entries" array of the recent list in one state database; empty when
+// the database cannot be read or holds no such list.
+QJsonArray readStateDbEntries(const QString &path)
+{
+    const QString connectionName = u"orlek-sqlite-"_s + QString::number(++connectionCounter);
+    QByteArray value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connectionName);
+        setUpConnection(db, path);
+        if (!db.open()) {
+            qCWarning(ORLEK_VSCODE) << "Failed to open state db" << path << ":" << db.lastError().text();
+        } else {
+            QSqlQuery query(db);
+            if (query.prepare(u"SELECT value FROM ItemTable WHERE key = ?"_s)) {
+                query.addBindValue(u"history.recentlyOpenedPathsList"_s);
+                if (query.exec() && query.next()) {
+                    value = query.value(0).toByteArray();
+                }
+            }
+        }
+    }
+    // Only now is the last handle gone, so the removal closes the connection quietly.
+    QSqlDatabase::removeDatabase(connectionName);
+    if (value.isEmpty()) {
+        return QJsonArray();
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(value, &error);
+    if (error.error != QJsonParseError::NoError) {
+        return QJsonArray();
+    }
+    return document.object().value(u"entries"_s).toArray();
+}
+
+struct WorkspaceHit {
+    QString path;
+    qint64 time;
+};
+} // namespace
+
+QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &variant)
+{
+    const QDir home = QDir::home();
+    const QString configDir = home.filePath(u".config/"_s + variant.configDir);
+    const QString userDir = configDir + u"/User"_s;
+    if (!QFileInfo(userDir).isDir()) {
+        return {};
+    }
+
+    QStringList candidates;
+    if (!variant.sharedStateDb.isEmpty()) {
+        candidates.append(home.filePath(variant.sharedStateDb));
+    }
+    candidates.append(userDir + u"/globalStorage/state.vscdb"_s);
+
+    QList<ProjectEntry> entries;
+    for (const QString &candidate : std::as_const(candidates)) {
+        const QFileInfo info(candidate);
+        // Regular files only: opening a FIFO would block the service.
+        if (!info.isFile()) {
+            continue;
+        }
+        const QJsonArray list = readStateDbEntries(candidate);
+        if (list.isEmpty()) {
+            continue;
+        }
+        entries = readRecentEntries(list, variant, info.lastModified().toMSecsSinceEpoch());
+        if (!entries.isEmpty()) {
+            qCDebug(ORLEK_VSCODE) << variant.configDir << ": using state.vscdb history (" << candidate << ")," << entries.size() << "items";
+            break;
+        }
+    }
+
+    if (entries.isEmpty()) {
+        const QString storagePath = userDir + u"/globalStorage/storage.json"_s;
+        entries = readMenubarRecent(storagePath, variant);
+        if (!entries.isEmpty()) {
+            qCDebug(ORLEK_VSCODE) << variant.configDir << ": using menubar recent list," << entries.size() << "items";
+        } else {
+            entries = readLegacyOpenedPaths(storagePath, variant);
+            if (!entries.isEmpty()) {
+                qCDebug(ORLEK_VSCODE) << variant.configDir << ": using legacy openedPathsList";
+            }
+        }
+    }
+
+    if (entries.size() > MAX_RECENT_PER_VARIANT) {
+        entries.resize(MAX_RECENT_PER_VARIANT);
+    }
+
+    QSet<QString> seen;
+    seen.reserve(entries.size());
+    for (const ProjectEntry &entry : std::as_const(entries)) {
+        seen.insert(entry.path);
+    }
+    const QList<ProjectEntry> stored = scanWorkspaceStorage(configDir, variant);
+    for (const ProjectEntry &entry : stored) {
+        if (entries.size() >= MAX_PROJECTS_PER_VARIANT) {
+            break;
+        }
+        if (seen.contains(entry.path)) {
+            continue;
+        }
+        seen.insert(entry.path);
+        entries.append(entry);
+    }
+    return entries;
+}
+
+QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &entries, const VscodeVariant &variant, qint64 time)
+{
+    QList<ProjectEntry> result;
+    for (const QJsonValue &value : entries) {
+        if (!value.isObject()) {
+            continue;
+        }
+        const QJsonObject object = value.toObject();
+        QString uriText = object.value(u"folderUri"_s).toString();
+        if (uriText.isEmpty()) {
+            uriText = object.value(u"fileUri"_s).toString();
+        }
+        if (uriText.isEmpty()) {
+            uriText = object.value(u"uri"_s).toString();
+        }
+        const QString path = localPathOfFileUri(uriText);
+        if (path.isEmpty()) {
+            continue;
+        }
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            continue;
+        }
+        if (!info.isDir() && info.suffix() != u"code-workspace"_s) {
+            continue;
+        }
+        result.append(makeEntry(path, object.value(u"label"_s).toString(), variant, time));
+    }
+    return result;
+}
+
+QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storagePath, const VscodeVariant &variant)
+{
+    QFile file(storagePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        return {};
+    }
+    const qint64 time = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+
+    const QJsonObject menus = document.object().value(u"lastKnownMenubarData"_s).toObject().value(u"menus"_s).toObject();
+    QJsonArray recent;
+    for (auto menu = menus.constBegin(); menu != menus.constEnd(); ++menu) {
+        const QJsonArray items = menu.value().toObject().value(u"items"_s).toArray();
+        for (const QJsonValue &item : items) {
+            const QJsonObject object = item.toObject();
+            // The submenu's id changed over the releases; all of them contain this.
+            if (object.value(u"id"_s).toString().contains(u"RecentMenu"_s)) {
+                recent = object.value(u"submenu"_s).toObject().value(u"items"_s).toArray();
+            }
+        }
+    }
+
+    QList<ProjectEntry> result;
+    for (const QJsonValue &value : std::as_const(recent)) {
+        if (!value.isObject()) {
+            continue;
+        }
+        const QJsonObject item = value.toObject();
+        const QString id = item.value(u"id"_s).toString();
+        const bool isFolder = id == u"openRecentFolder"_s;
+        if (!isFolder && id != u"openRecentWorkspace"_s) {
+            continue;
+        }
+        const QJsonObject uri = item.value(u"uri"_s).toObject();
+        QString path = uri.value(u"path"_s).toString();
+        if (path.isEmpty()) {
+            path = QUrl(uri.value(u"external"_s).toString(), QUrl::TolerantMode).toLocalFile();
+        }
+        if (path.isEmpty()) {
+            path = item.value(u"label"_s).toString();
+        }
+        if (!path.startsWith(u'/')) {
+            continue;
+        }
+        const QFileInfo info(path);
+        if (isFolder ? !info.isDir() : !info.isFile()) {
+            continue;
+        }
+        result.append(makeEntry(path, QString(), variant, time));
+    }
+    return result;
+}
+
+QList<ProjectEntry> VscodeProjectSource::readLegacyOpenedPaths(const QString &storagePath, const VscodeVariant &variant)
+{
+    QFile file(storagePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError) {
+        qCWarning(ORLEK_VSCODE) << "Failed to parse" << storagePath << ":" << error.errorString();
+        return {};
+    }
+    const QJsonValue list = document.object().value(u"openedPathsList"_s);
+    const QJsonArray entries = list.isObject() ? list.toObject().value(u"entries"_s).toArray() : list.toArray();
+    return readRecentEntries(entries, variant, file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch());
+}
+
+QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &configDir, const VscodeVariant &variant)
+{
+    const QString storageDir = configDir + u"/User/workspaceStorage"_s;
+    if (!QFileInfo(storageDir).isDir()) {
+        return {};
+    }
+
+    QList<WorkspaceHit> hits;
+    QDirIterator it(storageDir, QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const QString dir = it.next();
+        QFile file(dir + u"/workspace.json"_s);
+        if (!file.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        QJsonParseError error;
+        const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &error).object();
+        if (error.error != QJsonParseError::NoError) {
+            continue;
+        }
+        QString uriText = root.value(u"folder"_s).toString();
+        const bool isFolder = !uriText.isEmpty();
+        if (!isFolder) {
+            uriText = root.value(u"workspace"_s).toString();
+        }
+        const QString path = localPathOfFileUri(uriText);
+        if (path.isEmpty()) {
+            continue;
+        }
+        const QFileInfo target(path);
+        if (isFolder ? !target.isDir() : !(target.isFile() && target.suffix() == u"code-workspace"_s)) {
+            continue;
+        }
+        const QFileInfo stateDb(dir + u"/state.vscdb"_s);
+        const QDateTime time = stateDb.exists() ? stateDb.lastModified() : file.fileTime(QFileDevice::FileModificationTime);
+        hits.append({path, time.toMSecsSinceEpoch()});
+    }
+
+    std::sort(hits.begin(), hits.end(), [](const WorkspaceHit &a, const WorkspaceHit &b) {
+        return a.time > b.time;
+    });
+
+    QList<ProjectEntry> entries;
+    entries.reserve(hits.size());
+    for (const WorkspaceHit &hit : std::as_const(hits)) {
+        entries.append(makeEntry(hit.path, QString(), variant, hit.time));
+    }
+    return entries;
 }
 
 bool VscodeProjectSource::matchPrefix(const QString &keyword, QString *rest) const

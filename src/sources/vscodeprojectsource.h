@@ -2,6 +2,8 @@
 
 #include "projectsource.h"
 
+class QJsonArray;
+
 // One editor of the VS Code family; all keep the same layout under ~/.config.
 struct VscodeVariant {
     // Folder under ~/.config, e.g. "Code - Insiders".
@@ -33,4 +35,20 @@ public:
     QList<ProjectEntry> collectProjects() const override;
     bool matchPrefix(const QString &keyword, QString *rest) const override;
     bool open(const ProjectEntry &entry) const override;
+
+    // Entries kept from a variant's global-state list, and in all per variant.
+    static constexpr int MAX_RECENT_PER_VARIANT = 20;
+    static constexpr int MAX_PROJECTS_PER_VARIANT = 60;
+
+    // One variant: its global-state list (state databases, else storage.json),
+    // then what only its workspace storage knows.
+    static QList<ProjectEntry> collectVariant(const VscodeVariant &variant);
+    // Entry objects of a recent list; every entry gets lastOpened = time.
+    static QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const VscodeVariant &variant, qint64 time);
+    // The recent submenu that the editor last put in its menu bar.
+    static QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const VscodeVariant &variant);
+    // The list older releases kept in storage.json.
+    static QList<ProjectEntry> readLegacyOpenedPaths(const QString &storagePath, const VscodeVariant &variant);
+    // Folders and workspaces of configDir/User/workspaceStorage, newest first.
+    static QList<ProjectEntry> scanWorkspaceStorage(const QString &configDir, const VscodeVariant &variant);
 };
