@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace
@@ -76,6 +78,7 @@ private Q_SLOTS:
     void loadShortcuts_data();
     void loadShortcuts();
     void shortcutEditsApplyAtNextSearch();
+    void shortcutFileThatIsNoFileIsIgnored();
 
 private:
     std::unique_ptr<TestUtil::FakeHome> home;
@@ -369,6 +372,15 @@ void TestSearch::shortcutEditsApplyAtNextSearch()
 
     QVERIFY(QFile::remove(home->filePath(shortcutFile)));
     QCOMPARE(shownPaths(orlek->search(request(u"mine"_s))), QStringList());
+}
+
+void TestSearch::shortcutFileThatIsNoFileIsIgnored()
+{
+    // A FIFO would block a plain read for ever.
+    QVERIFY(home->mkpath(u".config/velari/vorn-sorvex-orlek"_s));
+    QCOMPARE(::mkfifo(QFile::encodeName(home->filePath(shortcutFile)).constData(), 0600), 0);
+    QVERIFY(::loadShortcuts().isEmpty());
+    QCOMPARE(shownPaths(orlek->search(request(u"jb"_s))), (QStringList{u"/home/u/PycharmProjects/apptool"_s, u"/home/u/IdeaProjects/backend"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestSearch)

@@ -2,6 +2,8 @@
 
 #include "logging.h"
 
+#include "sources/recordfile.h"
+
 #include <QDir>
 #include <QSettings>
 
@@ -9,11 +11,18 @@ using namespace Qt::Literals::StringLiterals;
 
 QHash<QString, QString> loadShortcuts()
 {
+    QHash<QString, QString> shortcuts;
+
     // Fixed under the home folder, whatever XDG_CONFIG_HOME says.
-    QSettings settings(QDir::homePath() + u"/.config/velari/vorn-sorvex-orlek/vorn-sorvex-orlek.conf"_s, QSettings::IniFormat);
+    const QString path = QDir::homePath() + u"/.config/velari/vorn-sorvex-orlek/vorn-sorvex-orlek.conf"_s;
+    // QSettings would block on a FIFO and read any size; a real file is small.
+    qint64 size = 0;
+    if (!isRegularFile(path, nullptr, &size) || size > maxRecordFileSize) {
+        return shortcuts;
+    }
+    QSettings settings(path, QSettings::IniFormat);
     settings.beginGroup(u"Shortcut"_s);
 
-    QHash<QString, QString> shortcuts;
     const QStringList keys = settings.childKeys();
     for (const QString &key : keys) {
         // A value with an unquoted comma reads as a list, which gives no string.

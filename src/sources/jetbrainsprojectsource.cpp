@@ -2,6 +2,7 @@
 
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
+#include "recordfile.h"
 #include "service/logging.h"
 
 #include <QCollator>
@@ -177,12 +178,16 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
 
 QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label)
 {
-    QList<ProjectEntry> list;
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return list;
+    RecordFile file;
+    if (!readRecordFile(filePath, &file)) {
+        return {};
     }
-    const qint64 fileTime = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+    return readRecentXml(file.contents, file.modified, row, label);
+}
+
+QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml, qint64 fileTime, const JetbrainsIde &row, const QString &label)
+{
+    QList<ProjectEntry> list;
 
     // Entries do not nest in these files, so one current entry is enough.
     QString currentPath;
@@ -190,7 +195,7 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePa
 
     // A malformed or truncated file ends the loop like a complete one; the
     // entries finished before the fault are kept.
-    QXmlStreamReader reader(&file);
+    QXmlStreamReader reader(xml);
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {

@@ -15,7 +15,7 @@ qint64 modificationMsecs(const struct stat &st)
 }
 } // namespace
 
-bool readRecordFile(const QString &path, RecordFile *file)
+bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
 {
     // Non-blocking, so that opening a FIFO returns at once; fstat then rejects it.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -30,14 +30,15 @@ bool readRecordFile(const QString &path, RecordFile *file)
 
     // The size may change while we read; the limit holds whatever it becomes.
     QByteArray contents;
-    contents.resize(qsizetype(qBound<qint64>(0, qint64(st.st_size), maxRecordFileSize)));
+    const qint64 limit = qBound<qint64>(0, maxBytes, maxRecordFileSize);
+    contents.resize(qsizetype(qBound<qint64>(0, qint64(st.st_size), limit)));
     qint64 total = 0;
     for (;;) {
         if (total == contents.size()) {
-            if (total >= maxRecordFileSize) {
+            if (total >= limit) {
                 break;
             }
-            contents.resize(qsizetype(qMin<qint64>(maxRecordFileSize, qMax<qint64>(4096, total * 2))));
+            contents.resize(qsizetype(qMin<qint64>(limit, qMax<qint64>(4096, total * 2))));
         }
         const ssize_t n = ::read(fd, contents.data() + total, size_t(contents.size() - total));
         if (n < 0 && errno == EINTR) {
@@ -56,7 +57,7 @@ bool readRecordFile(const QString &path, RecordFile *file)
     return true;
 }
 
-bool isRegularFile(const QString &path, qint64 *modified)
+bool isRegularFile(const QString &path, qint64 *modified, qint64 *size)
 {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -65,5 +66,18 @@ bool isRegularFile(const QString &path, qint64 *modified)
     if (modified) {
         *modified = modificationMsecs(st);
     }
+    if (size) {
+        *size = st.st_size;
+    }
+    return true;
+}
+
+bool modificationTime(const QString &path, qint64 *modified)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        return false;
+    }
+    *modified = modificationMsecs(st);
     return true;
 }

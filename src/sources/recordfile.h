@@ -16,9 +16,13 @@ struct RecordFile {
 };
 
 // False when path is not a readable regular file (symbolic links followed).
-// Longer files give their first maxRecordFileSize bytes.
-bool readRecordFile(const QString &path, RecordFile *file);
+// Longer files give their first maxBytes bytes.
+bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes = maxRecordFileSize);
 
 // True when path is a regular file (symbolic links followed); its
-// modification time goes to *modified when that is not null.
-bool isRegularFile(const QString &path, qint64 *modified = nullptr);
+// modification time and size go where the pointers that are not null say.
+bool isRegularFile(const QString &path, qint64 *modified = nullptr, qint64 *size = nullptr);
+
+// True when something exists at path (symbolic links followed); its
+// modification time goes to *modified.
+bool modificationTime(const QString &path, qint64 *modified);

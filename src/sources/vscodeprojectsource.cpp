@@ -2,6 +2,7 @@
 
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
+#include "recordfile.h"
 #include "service/logging.h"
 
 #include <QCoreApplication>
@@ -123,12 +124,12 @@ QString localPathOfFileUri(const QString &uriText)
 // in its "-wal".
 bool readOnlyLeavesFilesAlone(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    RecordFile file;
+    if (!readRecordFile(path, &file, 20)) {
         return false;
     }
     // Bytes 18 and 19 of the header are the write and read format versions: 2 in WAL mode.
-    const QByteArray header = file.read(20);
+    const QByteArray &header = file.contents;
     if (header.size() < 20) {
         return false;
     }
@@ -212,16 +213,16 @@ QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &var
 
     QList<ProjectEntry> entries;
     for (const QString &candidate : std::as_const(candidates)) {
-        const QFileInfo info(candidate);
         // Regular files only: opening a FIFO would block the service.
-        if (!info.isFile()) {
+        qint64 modified = 0;
+        if (!isRegularFile(candidate, &modified)) {
             continue;
         }
         const QJsonArray list = readStateDbEntries(candidate);
         if (list.isEmpty()) {
             continue;
         }
-        entries = readRecentEntries(list, variant, info.lastModified().toMSecsSinceEpoch());
+        entries = readRecentEntries(list, variant, modified);
         if (!entries.isEmpty()) {
             qCDebug(ORLEK_VSCODE) << variant.configDir << ": using state.vscdb history (" << candidate << ")," << entries.size() << "items";
             break;
@@ -297,16 +298,16 @@ QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &ent
 
 QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storagePath, const VscodeVariant &variant)
 {
-    QFile file(storagePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    RecordFile file;
+    if (!readRecordFile(storagePath, &file)) {
         return {};
     }
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(file.contents, &error);
     if (error.error != QJsonParseError::NoError) {
         return {};
     }
-    const qint64 time = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+    const qint64 time = file.modified;
 
     const QJsonObject menus = document.object().value(u"lastKnownMenubarData"_s).toObject().value(u"menus"_s).toObject();
     QJsonArray recent;
@@ -354,19 +355,19 @@ QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storag
 
 QList<ProjectEntry> VscodeProjectSource::readLegacyOpenedPaths(const QString &storagePath, const VscodeVariant &variant)
 {
-    QFile file(storagePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    RecordFile file;
+    if (!readRecordFile(storagePath, &file)) {
         return {};
     }
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(file.contents, &error);
     if (error.error != QJsonParseError::NoError) {
         qCWarning(ORLEK_VSCODE) << "Failed to parse" << storagePath << ":" << error.errorString();
         return {};
     }
     const QJsonValue list = document.object().value(u"openedPathsList"_s);
     const QJsonArray entries = list.isObject() ? list.toObject().value(u"entries"_s).toArray() : list.toArray();
-    return readRecentEntries(entries, variant, file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch());
+    return readRecentEntries(entries, variant, file.modified);
 }
 
 QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &configDir, const VscodeVariant &variant)
@@ -380,12 +381,12 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
     QDirIterator it(storageDir, QDir::Dirs | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         const QString dir = it.next();
-        QFile file(dir + u"/workspace.json"_s);
-        if (!file.open(QIODevice::ReadOnly)) {
+        RecordFile file;
+        if (!readRecordFile(dir + u"/workspace.json"_s, &file)) {
             continue;
         }
         QJsonParseError error;
-        const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &error).object();
+        const QJsonObject root = QJsonDocument::fromJson(file.contents, &error).object();
         if (error.error != QJsonParseError::NoError) {
             continue;
         }
@@ -402,9 +403,13 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
         if (isFolder ? !target.isDir() : !(target.isFile() && target.suffix() == u"code-workspace"_s)) {
             continue;
         }
-        const QFileInfo stateDb(dir + u"/state.vscdb"_s);
-        const QDateTime time = stateDb.exists() ? stateDb.lastModified() : file.fileTime(QFileDevice::FileModificationTime);
-        hits.append({path, time.toMSecsSinceEpoch()});
+        // The workspace's own database changes whenever it is used; its
+        // workspace.json only when the workspace was first opened.
+        qint64 time = 0;
+        if (!modificationTime(dir + u"/state.vscdb"_s, &time)) {
+            time = file.modified;
+        }
+        hits.append({path, time});
     }
 
     std::sort(hits.begin(), hits.end(), [](const WorkspaceHit &a, const WorkspaceHit &b) {
