@@ -19,12 +19,15 @@
 #include <QMutex>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace TestUtil
 {
@@ -99,6 +102,83 @@ inline QString settledText(const QString &path, const QString &expected)
         QTest::qWait(20);
     }
     return readText(path);
+}
+
+// A FIFO at path. Nobody writes to it, so a plain open for reading blocks.
+inline bool makeFifo(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+}
+
+// A symbolic link at path pointing at target (which need not exist).
+inline bool makeLink(const QString &target, const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0;
+}
+
+// A file of `size` bytes that starts with head and is a hole after it: it
+// takes no disk space, however large.
+inline bool writeSparseFile(const QString &path, const QByteArray &head, qint64 size)
+{
+    if (!writeFile(path, head)) {
+        return false;
+    }
+    QFile file(path);
+    return file.resize(size);
+}
+
+// A VS Code state database as the editors make it, in the given journal
+// mode. A null recentList leaves the key of the recent list out.
+inline bool writeStateDb(const QString &path, const QByteArray &recentList, const QString &journalMode = QStringLiteral("DELETE"))
+{
+    static int fixtureConnections = 0;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString name = QStringLiteral("fixture-") + QString::number(++fixtureConnections);
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            // Fixtures need no durability; syncing only slows the tests down.
+            ok = query.exec(QStringLiteral("PRAGMA synchronous = OFF")) && query.exec(QStringLiteral("PRAGMA journal_mode = ") + journalMode)
+                && query.exec(QStringLiteral("PRAGMA user_version = 1"))
+                && query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB)"))
+                && query.prepare(QStringLiteral("INSERT INTO ItemTable (key, value) VALUES (?, ?)"));
+            QList<std::pair<QString, QString>> rows{{QStringLiteral("workbench.panel.lastNonMaximizedHeight"), QStringLiteral("300")},
+                {QStringLiteral("__$__targetStorageMarker"), QStringLiteral("{\"workbench.view.extensions.state.hidden\":0}")}};
+            if (!recentList.isNull()) {
+                rows.append({QStringLiteral("history.recentlyOpenedPathsList"), QString::fromUtf8(recentList)});
+            }
+            for (const auto &[key, value] : std::as_const(rows)) {
+                query.addBindValue(key);
+                query.addBindValue(value);
+                ok = ok && query.exec();
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// The resident memory of a process in KiB, from /proc/<pid>/status; -1 when
+// it cannot be read.
+inline qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            bool ok = false;
+            const qint64 kib = line.mid(6).trimmed().split(' ').constFirst().toLongLong(&ok);
+            return ok ? kib : -1;
+        }
+    }
+    return -1;
 }
 
 // A temporary home directory. While it lives, HOME, the XDG data folders and
@@ -204,7 +284,9 @@ inline TreeSnapshot snapshotTree(const QString &root)
         QString content = QStringLiteral("unreadable");
         QFile file(path);
         if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly)) {
-            content = QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            hash.addData(&file);
+            content = QString::fromLatin1(hash.result().toHex());
         }
         return QStringLiteral("file size %1 sha256 %2 mtime %3").arg(qint64(st.st_size)).arg(content, times);
     };
@@ -329,7 +411,10 @@ public:
     bool start(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::SeparateChannels);
+        // To a file, not a pipe: a pipe that the test does not drain while it
+        // waits for a reply would block the service once it is full.
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setStandardOutputFile(outputDir.filePath(QStringLiteral("output.log")));
         process.start(QStringLiteral(ORLEK_PLUGIN_EXECUTABLE), {});
         if (!process.waitForStarted(5000)) {
             return false;
@@ -359,18 +444,16 @@ public:
         }
     }
 
-    // Everything the service has written to stderr so far.
-    QString log()
+    // Everything the service has written so far.
+    QString log() const
     {
-        QCoreApplication::processEvents();
-        stderrText += QString::fromUtf8(process.readAllStandardError());
-        return stderrText;
+        return readText(outputDir.filePath(QStringLiteral("output.log")));
     }
 
     QProcess process;
 
 private:
-    QString stderrText;
+    QTemporaryDir outputDir;
 };
 
 } // namespace TestUtil

@@ -98,37 +98,7 @@ QString storageJson(const QJsonArray &recentItems, const QJsonObject &more = QJs
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
-// A state database as the editors make it. A null recentList leaves the key out.
-bool writeStateDb(const QString &path, const QByteArray &recentList, const QString &journalMode = u"DELETE"_s)
-{
-    static int fixtureConnections = 0;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const QString name = u"fixture-"_s + QString::number(++fixtureConnections);
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery query(db);
-            // Fixtures need no durability; syncing only slows the tests down.
-            ok = query.exec(u"PRAGMA synchronous = OFF"_s) && query.exec(u"PRAGMA journal_mode = "_s + journalMode) && query.exec(u"PRAGMA user_version = 1"_s)
-                && query.exec(u"CREATE TABLE IF NOT EXISTS ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB)"_s)
-                && query.prepare(u"INSERT INTO ItemTable (key, value) VALUES (?, ?)"_s);
-            QList<std::pair<QString, QString>> rows{
-                {u"workbench.panel.lastNonMaximizedHeight"_s, u"300"_s}, {u"__$__targetStorageMarker"_s, u"{\"workbench.view.extensions.state.hidden\":0}"_s}};
-            if (!recentList.isNull()) {
-                rows.append({u"history.recentlyOpenedPathsList"_s, QString::fromUtf8(recentList)});
-            }
-            for (const auto &[key, value] : std::as_const(rows)) {
-                query.addBindValue(key);
-                query.addBindValue(value);
-                ok = ok && query.exec();
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
-}
+using TestUtil::writeStateDb;
 
 // The "-wal" of another database whose editor is running, copied to target:
 // what a crash or a careless copy leaves beside a database.
