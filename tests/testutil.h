@@ -398,6 +398,59 @@ private:
     QList<Message> recorded;
 };
 
+// A VS Code editor at work on a state database in WAL mode, in a process of
+// its own (tests/fakeeditor.cpp): what it writes stays in the "-wal", and it
+// holds the database open until it quits or crashes.
+class FakeEditor
+{
+public:
+    ~FakeEditor()
+    {
+        crash();
+    }
+
+    bool start(const QString &database)
+    {
+        process.start(QStringLiteral(ORLEK_FAKE_EDITOR), {database});
+        return process.waitForStarted(5000) && reply() == "ready";
+    }
+
+    // Stores the recent list, as the editor does when a folder is opened.
+    bool setRecentList(const QByteArray &json)
+    {
+        process.write("list " + json + '\n');
+        return reply() == "ok";
+    }
+
+    // Closes the database as on exit: the log is taken into the main file.
+    bool quit()
+    {
+        process.write("quit\n");
+        return reply() == "ok" && process.waitForFinished(5000);
+    }
+
+    // Ends at once, leaving "-wal" and "-shm" as they are.
+    void crash()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.closeWriteChannel();
+            if (!process.waitForFinished(5000)) {
+                process.kill();
+                process.waitForFinished(5000);
+            }
+        }
+    }
+
+private:
+    QByteArray reply()
+    {
+        while (!process.canReadLine() && process.waitForReadyRead(5000)) { }
+        return process.readLine().trimmed();
+    }
+
+    QProcess process;
+};
+
 // The built orlek-plugin, started on the test's session bus.
 class ServiceProcess
 {

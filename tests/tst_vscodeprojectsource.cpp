@@ -726,39 +726,30 @@ void TestVscodeProjectSource::liveWalWriterIsReadFromItsLog()
     const QString shared = home.filePath(u".vscode-shared/sharedStorage/state.vscdb"_s);
     QVERIFY(writeStateDb(shared, expand(recentList({folderEntry(u"app"_s)}), home.path()), u"WAL"_s));
 
-    const QString writerName = u"live-editor"_s;
-    {
-        // The editor: running, with its newest list only in the -wal.
-        QSqlDatabase editor = QSqlDatabase::addDatabase(u"QSQLITE"_s, writerName);
-        editor.setDatabaseName(shared);
-        QVERIFY(editor.open());
-        QSqlQuery query(editor);
-        QVERIFY(query.exec(u"PRAGMA wal_autocheckpoint = 0"_s));
-        QVERIFY(query.prepare(u"INSERT INTO ItemTable (key, value) VALUES (?, ?)"_s));
-        query.addBindValue(u"history.recentlyOpenedPathsList"_s);
-        query.addBindValue(QString::fromUtf8(expand(recentList({folderEntry(u"lib"_s), folderEntry(u"app"_s)}), home.path())));
-        QVERIFY(query.exec());
-        QVERIFY(QFileInfo(shared + u"-wal"_s).size() > 0);
-        QVERIFY(QFileInfo::exists(shared + u"-shm"_s));
+    // The editor: running, with its newest list only in the -wal.
+    TestUtil::FakeEditor editor;
+    QVERIFY(editor.start(shared));
+    QVERIFY(editor.setRecentList(expand(recentList({folderEntry(u"lib"_s), folderEntry(u"app"_s)}), home.path())));
+    QVERIFY(QFileInfo(shared + u"-wal"_s).size() > 0);
+    QVERIFY(QFileInfo::exists(shared + u"-shm"_s));
 
-        const TestUtil::TreeSnapshot before = TestUtil::snapshotTree(home.path());
-        TestUtil::MessageRecorder recorder;
-        QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), (QStringList{u"lib"_s, u"app"_s}));
-        QCOMPARE(recorder.texts(vscodeCategory, QtWarningMsg), QStringList());
-        // Readers take part in the editor's shared-memory index, nothing else changes.
-        QStringList changes = TestUtil::treeChanges(before, TestUtil::snapshotTree(home.path()));
-        changes.removeIf([](const QString &change) {
-            return change.startsWith(u"changed .vscode-shared/sharedStorage/state.vscdb-shm:"_s);
-        });
-        QCOMPARE(changes, QStringList());
+    const TestUtil::TreeSnapshot before = TestUtil::snapshotTree(home.path());
+    TestUtil::MessageRecorder recorder;
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), (QStringList{u"lib"_s, u"app"_s}));
+    QCOMPARE(recorder.texts(vscodeCategory, QtWarningMsg), QStringList());
+    // Not even the editor's shared-memory index is written to.
+    QCOMPARE(TestUtil::treeChanges(before, TestUtil::snapshotTree(home.path())), QStringList());
 
-        // The editor goes on writing; the next collection sees that too.
-        query.addBindValue(u"history.recentlyOpenedPathsList"_s);
-        query.addBindValue(QString::fromUtf8(expand(recentList({folderEntry(u"tools"_s)}), home.path())));
-        QVERIFY(query.exec());
-        QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList{u"tools"_s});
-    }
-    QSqlDatabase::removeDatabase(writerName);
+    // The editor goes on writing; the next collection sees that too.
+    QVERIFY(editor.setRecentList(expand(recentList({folderEntry(u"tools"_s)}), home.path())));
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList{u"tools"_s});
+
+    // Once it has crashed, its -wal and -shm vouch for nothing: the main file is read alone.
+    editor.crash();
+    QVERIFY(QFileInfo(shared + u"-wal"_s).size() > 0);
+    const TestUtil::TreeSnapshot left = TestUtil::snapshotTree(home.path());
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList{u"app"_s});
+    QCOMPARE(TestUtil::treeChanges(left, TestUtil::snapshotTree(home.path())), QStringList());
 }
 
 void TestVscodeProjectSource::fixtureHomeUntouchedAndVariantsInOrder()
