@@ -9,12 +9,14 @@
 #include <QCryptographicHash>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QMap>
 #include <QMutex>
 #include <QProcess>
@@ -398,6 +400,48 @@ private:
     QList<Message> recorded;
 };
 
+// Calls a method of the service's interface with one JSON text. The answer
+// as text, booleans as "true" or "false"; "error after <ms>: <message>" when
+// no answer came, for instance within timeoutMs.
+inline QString callService(const QString &method, const QString &json, int timeoutMs = -1, QDBusConnection connection = QDBusConnection::sessionBus())
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.velari.sorvex.orlek"), QStringLiteral("/org/velari/sorvex/orlek"), QStringLiteral("org.velari.sorvex.orlek.SearchPlugin"), method);
+    message << json;
+    QElapsedTimer timer;
+    timer.start();
+    const QDBusMessage reply = connection.call(message, QDBus::Block, timeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) {
+        return QStringLiteral("error after %1 ms: ").arg(timer.elapsed()) + reply.errorMessage();
+    }
+    const QVariant value = reply.arguments().constFirst();
+    return value.typeId() == QMetaType::Bool ? (value.toBool() ? QStringLiteral("true") : QStringLiteral("false")) : value.toString();
+}
+
+// Where two answers of the service differ: the first differing line of their
+// indented forms, after the lines before it; empty when they are the same.
+inline QString answerDifference(const QString &actual, const QString &expected)
+{
+    if (actual == expected) {
+        return QString();
+    }
+    const auto lines = [](const QString &answer) {
+        const QJsonDocument document = QJsonDocument::fromJson(answer.toUtf8());
+        return document.isNull() ? QStringList{answer} : QString::fromUtf8(document.toJson(QJsonDocument::Indented)).split(QLatin1Char('\n'));
+    };
+    const QStringList a = lines(actual);
+    const QStringList e = lines(expected);
+    qsizetype i = 0;
+    while (i < a.size() && i < e.size() && a.at(i) == e.at(i)) {
+        ++i;
+    }
+    if (i == a.size() && i == e.size()) {
+        return QStringLiteral("the same JSON, written differently:\nactual:   ") + actual + QStringLiteral("\nexpected: ") + expected;
+    }
+    return QStringLiteral("after\n") + a.mid(qMax<qsizetype>(0, i - 4), qMin<qsizetype>(i, 4)).join(QLatin1Char('\n')) + QStringLiteral("\nactual:   ")
+        + a.value(i, QStringLiteral("(end)")) + QStringLiteral("\nexpected: ") + e.value(i, QStringLiteral("(end)"));
+}
+
 // A VS Code editor at work on a state database in WAL mode, in a process of
 // its own (tests/fakeeditor.cpp): what it writes stays in the "-wal", and it
 // holds the database open until it quits or crashes.
@@ -510,3 +554,10 @@ private:
 };
 
 } // namespace TestUtil
+
+// Compares two answers of the service whole, and shows where they differ.
+#define COMPARE_ANSWER(actual, expected)                                                                                                                       \
+    do {                                                                                                                                                       \
+        const QString orlekAnswerDifference = TestUtil::answerDifference((actual), (expected));                                                                \
+        QVERIFY2(orlekAnswerDifference.isEmpty(), qPrintable(orlekAnswerDifference));                                                                          \
+    } while (false)
