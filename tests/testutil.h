@@ -61,10 +61,12 @@ inline bool writeFile(const QString &path, const QByteArray &content, qint64 mse
 
 // A shell script that appends one line per start to `log`: its own name, then
 // each argument in angle brackets, so blanks inside arguments stay visible.
+// The line is written at once, so that programs started together do not mix
+// their lines.
 inline bool writeRecordingProgram(const QString &path, const QString &log)
 {
     const QByteArray script = "#!/bin/sh\n"
-                              "{ printf '%s' \"$(basename \"$0\")\"; for a in \"$@\"; do printf ' <%s>' \"$a\"; done; printf '\\n'; } >> '"
+                              "line=\"$(basename \"$0\")\"; for a in \"$@\"; do line=\"$line <$a>\"; done; printf '%s\\n' \"$line\" >> '"
         + QFile::encodeName(log) + "'\n";
     if (!writeFile(path, script)) {
         return false;
