@@ -9,22 +9,27 @@
 #include <QCryptographicHash>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QMap>
 #include <QMutex>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace TestUtil
 {
@@ -56,10 +61,12 @@ inline bool writeFile(const QString &path, const QByteArray &content, qint64 mse
 
 // A shell script that appends one line per start to `log`: its own name, then
 // each argument in angle brackets, so blanks inside arguments stay visible.
+// The line is written at once, so that programs started together do not mix
+// their lines.
 inline bool writeRecordingProgram(const QString &path, const QString &log)
 {
     const QByteArray script = "#!/bin/sh\n"
-                              "{ printf '%s' \"$(basename \"$0\")\"; for a in \"$@\"; do printf ' <%s>' \"$a\"; done; printf '\\n'; } >> '"
+                              "line=\"$(basename \"$0\")\"; for a in \"$@\"; do line=\"$line <$a>\"; done; printf '%s\\n' \"$line\" >> '"
         + QFile::encodeName(log) + "'\n";
     if (!writeFile(path, script)) {
         return false;
@@ -99,6 +106,83 @@ inline QString settledText(const QString &path, const QString &expected)
         QTest::qWait(20);
     }
     return readText(path);
+}
+
+// A FIFO at path. Nobody writes to it, so a plain open for reading blocks.
+inline bool makeFifo(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+}
+
+// A symbolic link at path pointing at target (which need not exist).
+inline bool makeLink(const QString &target, const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0;
+}
+
+// A file of `size` bytes that starts with head and is a hole after it: it
+// takes no disk space, however large.
+inline bool writeSparseFile(const QString &path, const QByteArray &head, qint64 size)
+{
+    if (!writeFile(path, head)) {
+        return false;
+    }
+    QFile file(path);
+    return file.resize(size);
+}
+
+// A VS Code state database as the editors make it, in the given journal
+// mode. A null recentList leaves the key of the recent list out.
+inline bool writeStateDb(const QString &path, const QByteArray &recentList, const QString &journalMode = QStringLiteral("DELETE"))
+{
+    static int fixtureConnections = 0;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString name = QStringLiteral("fixture-") + QString::number(++fixtureConnections);
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            // Fixtures need no durability; syncing only slows the tests down.
+            ok = query.exec(QStringLiteral("PRAGMA synchronous = OFF")) && query.exec(QStringLiteral("PRAGMA journal_mode = ") + journalMode)
+                && query.exec(QStringLiteral("PRAGMA user_version = 1"))
+                && query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB)"))
+                && query.prepare(QStringLiteral("INSERT INTO ItemTable (key, value) VALUES (?, ?)"));
+            QList<std::pair<QString, QString>> rows{{QStringLiteral("workbench.panel.lastNonMaximizedHeight"), QStringLiteral("300")},
+                {QStringLiteral("__$__targetStorageMarker"), QStringLiteral("{\"workbench.view.extensions.state.hidden\":0}")}};
+            if (!recentList.isNull()) {
+                rows.append({QStringLiteral("history.recentlyOpenedPathsList"), QString::fromUtf8(recentList)});
+            }
+            for (const auto &[key, value] : std::as_const(rows)) {
+                query.addBindValue(key);
+                query.addBindValue(value);
+                ok = ok && query.exec();
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// The resident memory of a process in KiB, from /proc/<pid>/status; -1 when
+// it cannot be read.
+inline qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            bool ok = false;
+            const qint64 kib = line.mid(6).trimmed().split(' ').constFirst().toLongLong(&ok);
+            return ok ? kib : -1;
+        }
+    }
+    return -1;
 }
 
 // A temporary home directory. While it lives, HOME, the XDG data folders and
@@ -204,7 +288,9 @@ inline TreeSnapshot snapshotTree(const QString &root)
         QString content = QStringLiteral("unreadable");
         QFile file(path);
         if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly)) {
-            content = QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            hash.addData(&file);
+            content = QString::fromLatin1(hash.result().toHex());
         }
         return QStringLiteral("file size %1 sha256 %2 mtime %3").arg(qint64(st.st_size)).arg(content, times);
     };
@@ -316,6 +402,101 @@ private:
     QList<Message> recorded;
 };
 
+// Calls a method of the service's interface with one JSON text. The answer
+// as text, booleans as "true" or "false"; "error after <ms>: <message>" when
+// no answer came, for instance within timeoutMs.
+inline QString callService(const QString &method, const QString &json, int timeoutMs = -1, QDBusConnection connection = QDBusConnection::sessionBus())
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.velari.sorvex.orlek"), QStringLiteral("/org/velari/sorvex/orlek"), QStringLiteral("org.velari.sorvex.orlek.SearchPlugin"), method);
+    message << json;
+    QElapsedTimer timer;
+    timer.start();
+    const QDBusMessage reply = connection.call(message, QDBus::Block, timeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) {
+        return QStringLiteral("error after %1 ms: ").arg(timer.elapsed()) + reply.errorMessage();
+    }
+    const QVariant value = reply.arguments().constFirst();
+    return value.typeId() == QMetaType::Bool ? (value.toBool() ? QStringLiteral("true") : QStringLiteral("false")) : value.toString();
+}
+
+// Where two answers of the service differ: the first differing line of their
+// indented forms, after the lines before it; empty when they are the same.
+inline QString answerDifference(const QString &actual, const QString &expected)
+{
+    if (actual == expected) {
+        return QString();
+    }
+    const auto lines = [](const QString &answer) {
+        const QJsonDocument document = QJsonDocument::fromJson(answer.toUtf8());
+        return document.isNull() ? QStringList{answer} : QString::fromUtf8(document.toJson(QJsonDocument::Indented)).split(QLatin1Char('\n'));
+    };
+    const QStringList a = lines(actual);
+    const QStringList e = lines(expected);
+    qsizetype i = 0;
+    while (i < a.size() && i < e.size() && a.at(i) == e.at(i)) {
+        ++i;
+    }
+    if (i == a.size() && i == e.size()) {
+        return QStringLiteral("the same JSON, written differently:\nactual:   ") + actual + QStringLiteral("\nexpected: ") + expected;
+    }
+    return QStringLiteral("after\n") + a.mid(qMax<qsizetype>(0, i - 4), qMin<qsizetype>(i, 4)).join(QLatin1Char('\n')) + QStringLiteral("\nactual:   ")
+        + a.value(i, QStringLiteral("(end)")) + QStringLiteral("\nexpected: ") + e.value(i, QStringLiteral("(end)"));
+}
+
+// A VS Code editor at work on a state database in WAL mode, in a process of
+// its own (tests/fakeeditor.cpp): what it writes stays in the "-wal", and it
+// holds the database open until it quits or crashes.
+class FakeEditor
+{
+public:
+    ~FakeEditor()
+    {
+        crash();
+    }
+
+    bool start(const QString &database)
+    {
+        process.start(QStringLiteral(ORLEK_FAKE_EDITOR), {database});
+        return process.waitForStarted(5000) && reply() == "ready";
+    }
+
+    // Stores the recent list, as the editor does when a folder is opened.
+    bool setRecentList(const QByteArray &json)
+    {
+        process.write("list " + json + '\n');
+        return reply() == "ok";
+    }
+
+    // Closes the database as on exit: the log is taken into the main file.
+    bool quit()
+    {
+        process.write("quit\n");
+        return reply() == "ok" && process.waitForFinished(5000);
+    }
+
+    // Ends at once, leaving "-wal" and "-shm" as they are.
+    void crash()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.closeWriteChannel();
+            if (!process.waitForFinished(5000)) {
+                process.kill();
+                process.waitForFinished(5000);
+            }
+        }
+    }
+
+private:
+    QByteArray reply()
+    {
+        while (!process.canReadLine() && process.waitForReadyRead(5000)) { }
+        return process.readLine().trimmed();
+    }
+
+    QProcess process;
+};
+
 // The built orlek-plugin, started on the test's session bus.
 class ServiceProcess
 {
@@ -329,7 +510,10 @@ public:
     bool start(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::SeparateChannels);
+        // To a file, not a pipe: a pipe that the test does not drain while it
+        // waits for a reply would block the service once it is full.
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setStandardOutputFile(outputDir.filePath(QStringLiteral("output.log")));
         process.start(QStringLiteral(ORLEK_PLUGIN_EXECUTABLE), {});
         if (!process.waitForStarted(5000)) {
             return false;
@@ -359,18 +543,23 @@ public:
         }
     }
 
-    // Everything the service has written to stderr so far.
-    QString log()
+    // Everything the service has written so far.
+    QString log() const
     {
-        QCoreApplication::processEvents();
-        stderrText += QString::fromUtf8(process.readAllStandardError());
-        return stderrText;
+        return readText(outputDir.filePath(QStringLiteral("output.log")));
     }
 
     QProcess process;
 
 private:
-    QString stderrText;
+    QTemporaryDir outputDir;
 };
 
 } // namespace TestUtil
+
+// Compares two answers of the service whole, and shows where they differ.
+#define COMPARE_ANSWER(actual, expected)                                                                                                                       \
+    do {                                                                                                                                                       \
+        const QString orlekAnswerDifference = TestUtil::answerDifference((actual), (expected));                                                                \
+        QVERIFY2(orlekAnswerDifference.isEmpty(), qPrintable(orlekAnswerDifference));                                                                          \
+    } while (false)

@@ -98,37 +98,7 @@ QString storageJson(const QJsonArray &recentItems, const QJsonObject &more = QJs
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
 }
 
-// A state database as the editors make it. A null recentList leaves the key out.
-bool writeStateDb(const QString &path, const QByteArray &recentList, const QString &journalMode = u"DELETE"_s)
-{
-    static int fixtureConnections = 0;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const QString name = u"fixture-"_s + QString::number(++fixtureConnections);
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-        db.setDatabaseName(path);
-        if (db.open()) {
-            QSqlQuery query(db);
-            // Fixtures need no durability; syncing only slows the tests down.
-            ok = query.exec(u"PRAGMA synchronous = OFF"_s) && query.exec(u"PRAGMA journal_mode = "_s + journalMode) && query.exec(u"PRAGMA user_version = 1"_s)
-                && query.exec(u"CREATE TABLE IF NOT EXISTS ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB)"_s)
-                && query.prepare(u"INSERT INTO ItemTable (key, value) VALUES (?, ?)"_s);
-            QList<std::pair<QString, QString>> rows{
-                {u"workbench.panel.lastNonMaximizedHeight"_s, u"300"_s}, {u"__$__targetStorageMarker"_s, u"{\"workbench.view.extensions.state.hidden\":0}"_s}};
-            if (!recentList.isNull()) {
-                rows.append({u"history.recentlyOpenedPathsList"_s, QString::fromUtf8(recentList)});
-            }
-            for (const auto &[key, value] : std::as_const(rows)) {
-                query.addBindValue(key);
-                query.addBindValue(value);
-                ok = ok && query.exec();
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
-}
+using TestUtil::writeStateDb;
 
 // The "-wal" of another database whose editor is running, copied to target:
 // what a crash or a careless copy leaves beside a database.
@@ -756,39 +726,30 @@ void TestVscodeProjectSource::liveWalWriterIsReadFromItsLog()
     const QString shared = home.filePath(u".vscode-shared/sharedStorage/state.vscdb"_s);
     QVERIFY(writeStateDb(shared, expand(recentList({folderEntry(u"app"_s)}), home.path()), u"WAL"_s));
 
-    const QString writerName = u"live-editor"_s;
-    {
-        // The editor: running, with its newest list only in the -wal.
-        QSqlDatabase editor = QSqlDatabase::addDatabase(u"QSQLITE"_s, writerName);
-        editor.setDatabaseName(shared);
-        QVERIFY(editor.open());
-        QSqlQuery query(editor);
-        QVERIFY(query.exec(u"PRAGMA wal_autocheckpoint = 0"_s));
-        QVERIFY(query.prepare(u"INSERT INTO ItemTable (key, value) VALUES (?, ?)"_s));
-        query.addBindValue(u"history.recentlyOpenedPathsList"_s);
-        query.addBindValue(QString::fromUtf8(expand(recentList({folderEntry(u"lib"_s), folderEntry(u"app"_s)}), home.path())));
-        QVERIFY(query.exec());
-        QVERIFY(QFileInfo(shared + u"-wal"_s).size() > 0);
-        QVERIFY(QFileInfo::exists(shared + u"-shm"_s));
+    // The editor: running, with its newest list only in the -wal.
+    TestUtil::FakeEditor editor;
+    QVERIFY(editor.start(shared));
+    QVERIFY(editor.setRecentList(expand(recentList({folderEntry(u"lib"_s), folderEntry(u"app"_s)}), home.path())));
+    QVERIFY(QFileInfo(shared + u"-wal"_s).size() > 0);
+    QVERIFY(QFileInfo::exists(shared + u"-shm"_s));
 
-        const TestUtil::TreeSnapshot before = TestUtil::snapshotTree(home.path());
-        TestUtil::MessageRecorder recorder;
-        QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), (QStringList{u"lib"_s, u"app"_s}));
-        QCOMPARE(recorder.texts(vscodeCategory, QtWarningMsg), QStringList());
-        // Readers take part in the editor's shared-memory index, nothing else changes.
-        QStringList changes = TestUtil::treeChanges(before, TestUtil::snapshotTree(home.path()));
-        changes.removeIf([](const QString &change) {
-            return change.startsWith(u"changed .vscode-shared/sharedStorage/state.vscdb-shm:"_s);
-        });
-        QCOMPARE(changes, QStringList());
+    const TestUtil::TreeSnapshot before = TestUtil::snapshotTree(home.path());
+    TestUtil::MessageRecorder recorder;
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), (QStringList{u"lib"_s, u"app"_s}));
+    QCOMPARE(recorder.texts(vscodeCategory, QtWarningMsg), QStringList());
+    // Not even the editor's shared-memory index is written to.
+    QCOMPARE(TestUtil::treeChanges(before, TestUtil::snapshotTree(home.path())), QStringList());
 
-        // The editor goes on writing; the next collection sees that too.
-        query.addBindValue(u"history.recentlyOpenedPathsList"_s);
-        query.addBindValue(QString::fromUtf8(expand(recentList({folderEntry(u"tools"_s)}), home.path())));
-        QVERIFY(query.exec());
-        QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList{u"tools"_s});
-    }
-    QSqlDatabase::removeDatabase(writerName);
+    // The editor goes on writing; the next collection sees that too.
+    QVERIFY(editor.setRecentList(expand(recentList({folderEntry(u"tools"_s)}), home.path())));
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList{u"tools"_s});
+
+    // Once it has crashed, its -wal and -shm vouch for nothing: the main file is read alone.
+    editor.crash();
+    QVERIFY(QFileInfo(shared + u"-wal"_s).size() > 0);
+    const TestUtil::TreeSnapshot left = TestUtil::snapshotTree(home.path());
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList{u"app"_s});
+    QCOMPARE(TestUtil::treeChanges(left, TestUtil::snapshotTree(home.path())), QStringList());
 }
 
 void TestVscodeProjectSource::fixtureHomeUntouchedAndVariantsInOrder()

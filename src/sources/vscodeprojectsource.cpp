@@ -24,6 +24,10 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::Literals::StringLiterals;
 
 const QList<VscodeVariant> &vscodeVariants()
@@ -115,45 +119,96 @@ QString localPathOfFileUri(const QString &uriText)
     return url.toLocalFile();
 }
 
-// Whether a plain read-only connection leaves everything beside the database
-// as it is. It does not always: for a WAL database SQLite creates a missing
-// "-wal" or "-shm" and leaves it there, beside a stray "-wal" it creates a
-// "-shm" even for a rollback-journal database, and it deletes a "-wal" beside
-// an empty main file. It is safe for a rollback-journal database alone, and for
-// a WAL database with both files: an editor is running, and the newest data is
-// in its "-wal".
-bool readOnlyLeavesFilesAlone(const QString &path)
+// Whether anything at all is at path, a dangling link included.
+bool somethingAt(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+// Whether a connection holds the WAL-index of a database: every open
+// connection keeps a shared lock on the lock bytes of its "-shm" (120 to 128),
+// so an editor that has the database open is seen here, one that crashed is
+// not. Closing the descriptor drops this process's own locks on the file; it
+// has none, its connections are closed after every read.
+bool heldByLiveConnection(const QString &shmPath)
+{
+    const int fd = ::open(QFile::encodeName(shmPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    bool held = false;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        struct flock lock = {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = 120;
+        lock.l_len = 9;
+        // Open file description locks also see those of this very process.
+        held = ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    }
+    ::close(fd);
+    return held;
+}
+
+enum class StateDbAccess {
+    // A plain read-only connection.
+    ReadOnly,
+    // Read-only, and the WAL-index only read: SQLite then keeps its own copy
+    // of the index in memory instead of marking its reads in the "-shm".
+    ReadOnlyIndex,
+    // The main file alone, as if nobody could change it.
+    Immutable,
+};
+
+// How a state database can be read without changing any file of it, and
+// without SQLite opening anything that would block (it opens "-journal",
+// "-wal" and "-shm" plainly). A plain read-only connection changes files:
+// for a WAL database SQLite creates a missing "-wal" or "-shm" and marks its
+// reads in, or rebuilds, the "-shm"; beside a stray "-wal" it creates a "-shm"
+// even for a rollback-journal database; it deletes a "-wal" beside an empty
+// main file. So a rollback-journal database alone is read plainly, and a WAL
+// database with an editor at work through its "-wal" with the index only read.
+// Everything else is read as immutable: data left in a "-wal" after a crash
+// is then not read, but a "-wal" and "-shm" that no running editor vouches
+// for may not even match, and SQLite retries such a pair for ten seconds.
+StateDbAccess stateDbAccess(const QString &path)
 {
     RecordFile file;
     if (!readRecordFile(path, &file, 20)) {
-        return false;
+        return StateDbAccess::Immutable;
     }
     // Bytes 18 and 19 of the header are the write and read format versions: 2 in WAL mode.
     const QByteArray &header = file.contents;
     if (header.size() < 20) {
-        return false;
+        return StateDbAccess::Immutable;
     }
-    const bool walMode = header.at(18) == 2 || header.at(19) == 2;
-    const bool hasWal = QFileInfo::exists(path + u"-wal"_s);
-    const bool hasShm = QFileInfo::exists(path + u"-shm"_s);
-    return walMode ? hasWal && hasShm : !hasWal && !hasShm;
+    const QString journal = path + u"-journal"_s;
+    if (somethingAt(journal) && !isRegularFile(journal)) {
+        return StateDbAccess::Immutable;
+    }
+    const QString wal = path + u"-wal"_s;
+    const QString shm = path + u"-shm"_s;
+    if (header.at(18) == 2 || header.at(19) == 2) {
+        return isRegularFile(wal) && isRegularFile(shm) && heldByLiveConnection(shm) ? StateDbAccess::ReadOnlyIndex : StateDbAccess::Immutable;
+    }
+    return somethingAt(wal) || somethingAt(shm) ? StateDbAccess::Immutable : StateDbAccess::ReadOnly;
 }
 
-// Otherwise no editor is writing (a running one keeps both "-wal" and "-shm"),
-// and the main file is read as immutable, which touches nothing. Data left in
-// a lone "-wal" after a crash is then not read: stale entries are better than
-// files created or removed in the editor's folder.
 void setUpConnection(QSqlDatabase &db, const QString &path)
 {
-    if (readOnlyLeavesFilesAlone(path)) {
+    const StateDbAccess access = stateDbAccess(path);
+    if (access == StateDbAccess::ReadOnly) {
         db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
         db.setDatabaseName(path);
-    } else {
-        // SQLite decodes %HH in URIs and ends the path at '?' or '#'.
-        const QByteArray encodedPath = QFile::encodeName(path).toPercentEncoding("/");
-        db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"_s);
-        db.setDatabaseName(u"file://"_s + QLatin1String(encodedPath) + u"?mode=ro&immutable=1"_s);
+        return;
     }
+    // SQLite decodes %HH in URIs and ends the path at '?' or '#'.
+    const QByteArray encodedPath = QFile::encodeName(path).toPercentEncoding("/");
+    db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"_s);
+    db.setDatabaseName(
+        u"file://"_s + QLatin1String(encodedPath) + (access == StateDbAccess::ReadOnlyIndex ? u"?mode=ro&readonly_shm=1"_s : u"?mode=ro&immutable=1"_s));
 }
 
 // The "entries" array of the recent list in one state database; empty when
