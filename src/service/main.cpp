@@ -2,6 +2,7 @@
 #include "searchpluginadaptor.h"
 #include "sources/jetbrainsprojectsource.h"
 #include "sources/vscodeprojectsource.h"
+#include "terminationsignals.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -60,6 +61,9 @@ int main(int argc, char *argv[])
         qCritical("Failed to register DBus object: %s", qPrintable(objectPath));
         return 1;
     }
+
+    // Stopping the session or the unit then ends the service like any other quit.
+    quitOnTerminationSignals();
 
     qInfo("Orlek plugin started - Service: %s, Path: %s", qPrintable(serviceName), qPrintable(objectPath));
     return app.exec();
