@@ -180,6 +180,27 @@ private:
     QList<Saved> saved;
 };
 
+// Makes path the process's working folder while it lives, so that relative
+// paths resolve into a fixture.
+class WorkingFolder
+{
+public:
+    explicit WorkingFolder(const QString &path) : previous(QDir::currentPath())
+    {
+        QDir::setCurrent(path);
+    }
+
+    ~WorkingFolder()
+    {
+        QDir::setCurrent(previous);
+    }
+
+    Q_DISABLE_COPY(WorkingFolder)
+
+private:
+    QString previous;
+};
+
 // What a tree holds, by path relative to its root: for every directory, file
 // and symbolic link its kind, size, modification time in nanoseconds and, for
 // files, a hash of the content (for links, the target). Links are not followed.
