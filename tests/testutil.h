@@ -264,6 +264,27 @@ private:
     QList<Saved> saved;
 };
 
+// Makes path the process's working folder while it lives, so that relative
+// paths resolve into a fixture.
+class WorkingFolder
+{
+public:
+    explicit WorkingFolder(const QString &path) : previous(QDir::currentPath())
+    {
+        QDir::setCurrent(path);
+    }
+
+    ~WorkingFolder()
+    {
+        QDir::setCurrent(previous);
+    }
+
+    Q_DISABLE_COPY(WorkingFolder)
+
+private:
+    QString previous;
+};
+
 // What a tree holds, by path relative to its root: for every directory, file
 // and symbolic link its kind, size, modification time in nanoseconds and, for
 // files, a hash of the content (for links, the target). Links are not followed.
@@ -532,15 +553,20 @@ public:
         return false;
     }
 
-    void stop()
+    // Ends the service as a session does, with SIGTERM. True when it quit
+    // cleanly: exit code 0, which under the sanitizers also means that they
+    // reported nothing, leaks at exit included.
+    bool stop()
     {
         if (process.state() != QProcess::NotRunning) {
             process.terminate();
-            if (!process.waitForFinished(5000)) {
+            if (!process.waitForFinished(10000)) {
                 process.kill();
                 process.waitForFinished(5000);
+                return false;
             }
         }
+        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
     // Everything the service has written so far.

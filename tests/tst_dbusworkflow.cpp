@@ -138,7 +138,7 @@ void TestDBusWorkflow::initTestCase()
 
 void TestDBusWorkflow::cleanupTestCase()
 {
-    service.stop();
+    QVERIFY2(service.stop(), qPrintable(service.log()));
     home.reset();
 }
 

@@ -264,6 +264,10 @@ void TestVscodeProjectSource::recentEntries_data()
         << QStringList{u"lib"_s, u"app"_s, u"lib"_s} << QStringList{u"lib"_s, u"app"_s, u"lib"_s};
     QTest::newRow("a path ending in a slash gives an empty name")
         << recentList({u"{\"folderUri\":\"file://{uh}/app/\"}"_s}) << QStringList{u"app"_s} << QStringList{QString()};
+    // The service's working folder is no place an editor recorded.
+    QTest::newRow("file URIs with relative paths are skipped") << recentList(
+        {u"{\"folderUri\":\"file:.\"}"_s, u"{\"folderUri\":\"file:app\"}"_s, u"{\"fileUri\":\"file:w/team.code-workspace\"}"_s, folderEntry(u"lib"_s)})
+                                                               << QStringList{u"lib"_s} << QStringList{u"lib"_s};
 }
 
 void TestVscodeProjectSource::recentEntries()
@@ -274,6 +278,7 @@ void TestVscodeProjectSource::recentEntries()
 
     TestUtil::FakeHome home;
     makeProjects(home);
+    const TestUtil::WorkingFolder inHome(home.path());
     const QJsonArray entries = QJsonDocument::fromJson(expand(list, home.path())).object().value(u"entries"_s).toArray();
     QVERIFY(!entries.isEmpty());
 
@@ -518,6 +523,9 @@ void TestVscodeProjectSource::workspaceStorage_data()
     QTest::newRow("a remote folder is skipped") << QString::fromUtf8(workspaceJson(u"folder"_s, u"vscode-remote://ssh-remote%2Bhost{uh}/app"_s)) << true
                                                 << QString();
     QTest::newRow("malformed workspace.json is skipped") << u"{\n  \"folder\": \"file://{uh}/app\""_s << true << QString();
+    QTest::newRow("a folder with a relative path is skipped") << QString::fromUtf8(workspaceJson(u"folder"_s, u"file:."_s)) << false << QString();
+    QTest::newRow("a workspace with a relative path is skipped")
+        << QString::fromUtf8(workspaceJson(u"workspace"_s, u"file:w/team.code-workspace"_s)) << false << QString();
 }
 
 void TestVscodeProjectSource::workspaceStorage()
@@ -528,6 +536,7 @@ void TestVscodeProjectSource::workspaceStorage()
 
     TestUtil::FakeHome home;
     makeProjects(home);
+    const TestUtil::WorkingFolder inHome(home.path());
     const QString dir = u".config/Code/User/workspaceStorage/"_s + storageId(1);
     QVERIFY(home.write(dir + u"/workspace.json"_s, expand(workspaceJson, home.path()), T0 + 5000));
     if (withStateDb) {

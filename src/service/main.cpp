@@ -2,6 +2,7 @@
 #include "searchpluginadaptor.h"
 #include "sources/jetbrainsprojectsource.h"
 #include "sources/vscodeprojectsource.h"
+#include "terminationsignals.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -16,6 +17,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"orlek-plugin"_s);
+    // Stopping the session or the unit ends the service like any other quit;
+    // a signal that comes before the event loop runs is acted on once it does.
+    quitOnTerminationSignals();
 
     QTranslator translator;
     const QLocale locale = QLocale::system();

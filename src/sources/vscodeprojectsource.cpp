@@ -109,14 +109,17 @@ ProjectEntry makeEntry(const QString &path, const QString &label, const VscodeVa
     return entry;
 }
 
-// The local path of a "file:" URI text; empty for every other scheme.
+// The local path of a "file:" URI text; empty for every other scheme, and
+// for a relative path ("file:." or "file:app"), which would name something
+// in the service's working folder rather than what an editor recorded.
 QString localPathOfFileUri(const QString &uriText)
 {
     const QUrl url(uriText, QUrl::TolerantMode);
     if (url.scheme() != u"file"_s) {
         return QString();
     }
-    return url.toLocalFile();
+    const QString path = url.toLocalFile();
+    return path.startsWith(u'/') ? path : QString();
 }
 
 // Whether anything at all is at path, a dangling link included.

@@ -1,0 +1,48 @@
+#include "terminationsignals.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+// Written to by the signal handler, read in the event loop.
+int signalSockets[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    // Only async-signal-safe calls here; errno belongs to the interrupted code.
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
+    errno = savedErrno;
+}
+} // namespace
+
+bool quitOnTerminationSignals()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || signalSockets[0] >= 0) {
+        return false;
+    }
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets) != 0) {
+        return false;
+    }
+
+    auto *notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, [] {
+        char buffer[16];
+        while (::read(signalSockets[1], buffer, sizeof buffer) > 0) { }
+        QCoreApplication::quit();
+    });
+
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+}
