@@ -3,6 +3,7 @@
 #include "sources/recordfile.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -19,6 +20,8 @@ private Q_SLOTS:
     void onlyRegularFilesAreRead();
     void readsContentsAndTime();
     void oversizedFileIsCutAtTheLimit();
+    void fileKindTellsWhatIsThere_data();
+    void fileKindTellsWhatIsThere();
 
 private:
     QTemporaryDir dir;
@@ -35,6 +38,8 @@ void TestRecordFile::initTestCase()
     QVERIFY(QFile::link(dir.filePath(u"loop-b.json"_s), dir.filePath(u"loop-a.json"_s)));
     QVERIFY(QFile::link(dir.filePath(u"loop-a.json"_s), dir.filePath(u"loop-b.json"_s)));
     QVERIFY(TestUtil::writeFile(dir.filePath(u"empty.json"_s), QByteArray()));
+    QVERIFY(QFile::link(dir.filePath(u"directory.json"_s), dir.filePath(u"dirlink.json"_s)));
+    QVERIFY(QFile::link(dir.filePath(u"missing.json"_s), dir.filePath(u"dangling.json"_s)));
 }
 
 void TestRecordFile::onlyRegularFilesAreRead_data()
@@ -49,6 +54,7 @@ void TestRecordFile::onlyRegularFilesAreRead_data()
     QTest::newRow("a directory") << u"directory.json"_s << false;
     QTest::newRow("a link loop") << u"loop-a.json"_s << false;
     QTest::newRow("nothing at all") << u"missing.json"_s << false;
+    QTest::newRow("a name that a NUL would cut short to a regular file's") << u"regular.json"_s + QChar(u'\0') + u".bak"_s << false;
 }
 
 void TestRecordFile::onlyRegularFilesAreRead()
@@ -88,6 +94,40 @@ void TestRecordFile::oversizedFileIsCutAtTheLimit()
     QVERIFY(readRecordFile(big.fileName(), &file));
     QCOMPARE(qint64(file.contents.size()), maxRecordFileSize);
     QVERIFY(file.contents.startsWith("<application>"));
+}
+
+void TestRecordFile::fileKindTellsWhatIsThere_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<FileKind>("kind");
+    QTest::newRow("a regular file") << u"regular.json"_s << FileKind::RegularFile;
+    QTest::newRow("a link to a regular file") << u"link.json"_s << FileKind::RegularFile;
+    QTest::newRow("a directory") << u"directory.json"_s << FileKind::Directory;
+    QTest::newRow("a link to a directory") << u"dirlink.json"_s << FileKind::Directory;
+    QTest::newRow("a FIFO") << u"fifo.json"_s << FileKind::Other;
+    QTest::newRow("a link to a device") << u"zero.json"_s << FileKind::Other;
+    QTest::newRow("a dangling link") << u"dangling.json"_s << FileKind::Missing;
+    QTest::newRow("a link loop") << u"loop-a.json"_s << FileKind::Missing;
+    QTest::newRow("nothing at all") << u"missing.json"_s << FileKind::Missing;
+    QTest::newRow("a regular file with a slash behind") << u"regular.json/"_s << FileKind::Missing;
+    QTest::newRow("a directory with a slash behind") << u"directory.json/"_s << FileKind::Directory;
+    QTest::newRow("a name that a NUL would cut short to a directory's") << u"directory.json"_s + QChar(u'\0') + u"x"_s << FileKind::Missing;
+}
+
+void TestRecordFile::fileKindTellsWhatIsThere()
+{
+    QFETCH(QString, name);
+    QFETCH(FileKind, kind);
+
+    const QString path = dir.filePath(name);
+    QCOMPARE(fileKind(path), kind);
+    // What it stands in for; QFileInfo refuses a NUL with a warning of its own.
+    if (!name.contains(QChar(u'\0'))) {
+        const QFileInfo info(path);
+        QCOMPARE(info.exists(), kind != FileKind::Missing);
+        QCOMPARE(info.isDir(), kind == FileKind::Directory);
+        QCOMPARE(info.isFile(), kind == FileKind::RegularFile);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecordFile)

@@ -292,6 +292,8 @@ void TestVscodeProjectSource::recentEntries_data()
     QTest::newRow("order and repeated paths are kept, other elements skipped")
         << recentList({folderEntry(u"lib"_s), u"\"file://{uh}/tools\""_s, u"null"_s, folderEntry(u"app"_s), folderEntry(u"lib"_s)})
         << QStringList{u"lib"_s, u"app"_s, u"lib"_s} << QStringList{u"lib"_s, u"app"_s, u"lib"_s};
+    QTest::newRow("a per-cent-encoded NUL that would cut the path short to an existing folder is skipped")
+        << recentList({u"{\"folderUri\":\"file://{uh}/app%00/gone\"}"_s}) << QStringList() << QStringList();
     QTest::newRow("a path ending in a slash gives an empty name")
         << recentList({u"{\"folderUri\":\"file://{uh}/app/\"}"_s}) << QStringList{u"app"_s} << QStringList{QString()};
 }

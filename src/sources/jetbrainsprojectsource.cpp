@@ -238,8 +238,8 @@ void JetbrainsProjectSource::addRecentProject(const JetbrainsIde &row, const QSt
     if (!expanded.startsWith(u'/')) {
         return;
     }
-    const QFileInfo info(expanded);
-    if (!info.exists()) {
+    const FileKind kind = fileKind(expanded);
+    if (kind == FileKind::Missing) {
         return;
     }
 
@@ -247,7 +247,8 @@ void JetbrainsProjectSource::addRecentProject(const JetbrainsIde &row, const QSt
     ProjectEntry entry;
     entry.id = expanded;
     // Solution files are shown without their suffix, folders as they are.
-    entry.name = info.isFile() ? info.completeBaseName() : info.fileName();
+    const QFileInfo info(expanded);
+    entry.name = kind == FileKind::RegularFile ? info.completeBaseName() : info.fileName();
     entry.path = expanded;
     entry.icon = row.iconName;
     entry.sourceId = u"jetbrains"_s;

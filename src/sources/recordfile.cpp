@@ -13,12 +13,26 @@ qint64 modificationMsecs(const struct stat &st)
 {
     return qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
 }
+
+// The path for the system calls. A NUL would cut it short and name another
+// file, so such a path gives an empty one, which names nothing.
+QByteArray nativePath(const QString &path)
+{
+    return path.contains(QChar(u'\0')) ? QByteArray() : QFile::encodeName(path);
+}
+
+bool statPath(const QString &path, struct stat *st)
+{
+    const QByteArray native = nativePath(path);
+    return !native.isEmpty() && ::stat(native.constData(), st) == 0;
+}
 } // namespace
 
 bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
 {
     // Non-blocking, so that opening a FIFO returns at once; fstat then rejects it.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const QByteArray native = nativePath(path);
+    const int fd = native.isEmpty() ? -1 : ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return false;
     }
@@ -60,7 +74,7 @@ bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
 bool isRegularFile(const QString &path, qint64 *modified, qint64 *size)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!statPath(path, &st) || !S_ISREG(st.st_mode)) {
         return false;
     }
     if (modified) {
@@ -75,9 +89,21 @@ bool isRegularFile(const QString &path, qint64 *modified, qint64 *size)
 bool modificationTime(const QString &path, qint64 *modified)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+    if (!statPath(path, &st)) {
         return false;
     }
     *modified = modificationMsecs(st);
     return true;
+}
+
+FileKind fileKind(const QString &path)
+{
+    struct stat st;
+    if (!statPath(path, &st)) {
+        return FileKind::Missing;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return FileKind::Directory;
+    }
+    return S_ISREG(st.st_mode) ? FileKind::RegularFile : FileKind::Other;
 }

@@ -26,3 +26,15 @@ bool isRegularFile(const QString &path, qint64 *modified = nullptr, qint64 *size
 // True when something exists at path (symbolic links followed); its
 // modification time goes to *modified.
 bool modificationTime(const QString &path, qint64 *modified);
+
+// What a path names, symbolic links followed.
+enum class FileKind {
+    Missing,
+    Directory,
+    RegularFile,
+    Other,
+};
+
+// One stat for what QFileInfo's exists(), isDir() and isFile() tell between
+// them. A path holding a NUL names nothing.
+FileKind fileKind(const QString &path);

@@ -76,7 +76,7 @@ QString VscodeProjectSource::displayName() const
 QList<ProjectEntry> VscodeProjectSource::collectProjects() const
 {
     QList<ProjectEntry> entries;
-    if (!QFileInfo(QDir::home().filePath(u".config"_s)).isDir()) {
+    if (fileKind(QDir::home().filePath(u".config"_s)) != FileKind::Directory) {
         return entries;
     }
     for (const VscodeVariant &variant : vscodeVariants()) {
@@ -201,7 +201,7 @@ QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &var
     const QDir home = QDir::home();
     const QString configDir = home.filePath(u".config/"_s + variant.configDir);
     const QString userDir = configDir + u"/User"_s;
-    if (!QFileInfo(userDir).isDir()) {
+    if (fileKind(userDir) != FileKind::Directory) {
         return {};
     }
 
@@ -284,11 +284,11 @@ QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &ent
         if (path.isEmpty()) {
             continue;
         }
-        const QFileInfo info(path);
-        if (!info.exists()) {
+        const FileKind kind = fileKind(path);
+        if (kind == FileKind::Missing) {
             continue;
         }
-        if (!info.isDir() && info.suffix() != u"code-workspace"_s) {
+        if (kind != FileKind::Directory && QFileInfo(path).suffix() != u"code-workspace"_s) {
             continue;
         }
         result.append(makeEntry(path, object.value(u"label"_s).toString(), variant, time));
@@ -344,8 +344,7 @@ QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storag
         if (!path.startsWith(u'/')) {
             continue;
         }
-        const QFileInfo info(path);
-        if (isFolder ? !info.isDir() : !info.isFile()) {
+        if (fileKind(path) != (isFolder ? FileKind::Directory : FileKind::RegularFile)) {
             continue;
         }
         result.append(makeEntry(path, QString(), variant, time));
@@ -373,7 +372,7 @@ QList<ProjectEntry> VscodeProjectSource::readLegacyOpenedPaths(const QString &st
 QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &configDir, const VscodeVariant &variant)
 {
     const QString storageDir = configDir + u"/User/workspaceStorage"_s;
-    if (!QFileInfo(storageDir).isDir()) {
+    if (fileKind(storageDir) != FileKind::Directory) {
         return {};
     }
 
@@ -399,8 +398,8 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
         if (path.isEmpty()) {
             continue;
         }
-        const QFileInfo target(path);
-        if (isFolder ? !target.isDir() : !(target.isFile() && target.suffix() == u"code-workspace"_s)) {
+        const FileKind kind = fileKind(path);
+        if (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && QFileInfo(path).suffix() == u"code-workspace"_s)) {
             continue;
         }
         // The workspace's own database changes whenever it is used; its
