@@ -2,6 +2,7 @@
 
 #include "sources/recordfile.h"
 
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTest>
@@ -22,6 +23,8 @@ private Q_SLOTS:
     void oversizedFileIsCutAtTheLimit();
     void fileKindTellsWhatIsThere_data();
     void fileKindTellsWhatIsThere();
+    void subdirectoriesAsQDirIteratorListsThem_data();
+    void subdirectoriesAsQDirIteratorListsThem();
 
 private:
     QTemporaryDir dir;
@@ -40,6 +43,13 @@ void TestRecordFile::initTestCase()
     QVERIFY(TestUtil::writeFile(dir.filePath(u"empty.json"_s), QByteArray()));
     QVERIFY(QFile::link(dir.filePath(u"directory.json"_s), dir.filePath(u"dirlink.json"_s)));
     QVERIFY(QFile::link(dir.filePath(u"missing.json"_s), dir.filePath(u"dangling.json"_s)));
+    const QDir folder(dir.filePath(u"directory.json"_s));
+    QVERIFY(folder.mkpath(u"sub"_s));
+    QVERIFY(folder.mkpath(u".hidden"_s));
+    QVERIFY(folder.mkpath(u"Grüße проект"_s));
+    QVERIFY(TestUtil::writeFile(folder.filePath(u"file"_s), "x"));
+    QVERIFY(QFile::link(folder.filePath(u"sub"_s), folder.filePath(u"sublink"_s)));
+    QVERIFY(QFile::link(folder.filePath(u"file"_s), folder.filePath(u"filelink"_s)));
 }
 
 void TestRecordFile::onlyRegularFilesAreRead_data()
@@ -128,6 +138,40 @@ void TestRecordFile::fileKindTellsWhatIsThere()
         QCOMPARE(info.isDir(), kind == FileKind::Directory);
         QCOMPARE(info.isFile(), kind == FileKind::RegularFile);
     }
+}
+
+void TestRecordFile::subdirectoriesAsQDirIteratorListsThem_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("count");
+    // The fixture folder holds a directory, files, a FIFO and links of every
+    // kind; the folder made below holds a hidden directory among others.
+    QTest::newRow("a folder of every kind of entry") << u"."_s << 2;
+    QTest::newRow("the same with a slash behind") << u"./"_s << 2;
+    QTest::newRow("a link to a folder") << u"dirlink.json"_s << 3;
+    QTest::newRow("a regular file") << u"regular.json"_s << 0;
+    QTest::newRow("nothing at all") << u"missing.json"_s << 0;
+}
+
+void TestRecordFile::subdirectoriesAsQDirIteratorListsThem()
+{
+    QFETCH(QString, name);
+    QFETCH(int, count);
+
+    const QString path = name == u"."_s || name == u"./"_s ? dir.path() + name.mid(1) : dir.filePath(name);
+    // QDirIterator also lists links to devices, FIFOs and sockets under
+    // QDir::Dirs; no directory is below them, so they are left out.
+    QStringList expected;
+    QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        if (it.fileInfo().isDir()) {
+            expected.append(it.filePath());
+        }
+    }
+    const QStringList listed = subdirectories(path);
+    QCOMPARE(listed, expected);
+    QCOMPARE(listed.size(), count);
 }
 
 QTEST_GUILESS_MAIN(TestRecordFile)

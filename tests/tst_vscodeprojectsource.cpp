@@ -598,6 +598,8 @@ void TestVscodeProjectSource::workspaceStorageNewestFirst()
     QVERIFY(
         home.write(u"elsewhere/workspace.json"_s, workspaceJson(u"workspace"_s, u"file://"_s + encoded(home.filePath(u"w/team.code-workspace"_s))), T0 + 400));
     QVERIFY(QFile::link(home.filePath(u"elsewhere"_s), home.filePath(storage + storageId(8))));
+    // A link to a device is none.
+    QVERIFY(QFile::link(u"/dev/null"_s, home.filePath(storage + storageId(7))));
 
     const QList<ProjectEntry> entries = VscodeProjectSource::scanWorkspaceStorage(home.filePath(u".config/Code"_s), code());
     // Repeated folders stay: the merge removes them.

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,4 +107,35 @@ FileKind fileKind(const QString &path)
         return FileKind::Directory;
     }
     return S_ISREG(st.st_mode) ? FileKind::RegularFile : FileKind::Other;
+}
+
+QStringList subdirectories(const QString &dir)
+{
+    QStringList paths;
+    QByteArray native = nativePath(dir);
+    DIR *listing = native.isEmpty() ? nullptr : ::opendir(native.constData());
+    if (!listing) {
+        return paths;
+    }
+    const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
+    if (!native.endsWith('/')) {
+        native += '/';
+    }
+    while (const dirent *entry = ::readdir(listing)) {
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        // The listing tells the type of most entries; links and file systems
+        // that do not tell need a stat.
+        bool isDirectory = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st;
+            isDirectory = ::stat(QByteArray(native + entry->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (isDirectory) {
+            paths.append(prefix + QFile::decodeName(entry->d_name));
+        }
+    }
+    ::closedir(listing);
+    return paths;
 }

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -377,9 +376,8 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
     }
 
     QList<WorkspaceHit> hits;
-    QDirIterator it(storageDir, QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        const QString dir = it.next();
+    const QStringList dirs = subdirectories(storageDir);
+    for (const QString &dir : dirs) {
         RecordFile file;
         if (!readRecordFile(dir + u"/workspace.json"_s, &file)) {
             continue;
