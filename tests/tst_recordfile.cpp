@@ -21,6 +21,9 @@ private Q_SLOTS:
     void onlyRegularFilesAreRead();
     void readsContentsAndTime();
     void oversizedFileIsCutAtTheLimit();
+    void fileOfUnknownSizeIsReadToItsEnd();
+    void contentsUpToTheLimit_data();
+    void contentsUpToTheLimit();
     void fileKindTellsWhatIsThere_data();
     void fileKindTellsWhatIsThere();
     void subdirectoriesAsQDirIteratorListsThem_data();
@@ -104,6 +107,53 @@ void TestRecordFile::oversizedFileIsCutAtTheLimit()
     QVERIFY(readRecordFile(big.fileName(), &file));
     QCOMPARE(qint64(file.contents.size()), maxRecordFileSize);
     QVERIFY(file.contents.startsWith("<application>"));
+}
+
+void TestRecordFile::fileOfUnknownSizeIsReadToItsEnd()
+{
+    // stat gives 0 for the files of /proc, whatever they hold.
+    const QString path = u"/proc/self/environ"_s;
+    qint64 size = -1;
+    QVERIFY(isRegularFile(path, nullptr, &size));
+    QCOMPARE(size, 0);
+    QFile reference(path);
+    QVERIFY(reference.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    const QByteArray expected = reference.readAll();
+    QVERIFY(!expected.isEmpty());
+
+    RecordFile file;
+    QVERIFY(readRecordFile(path, &file));
+    QCOMPARE(file.contents, expected);
+}
+
+void TestRecordFile::contentsUpToTheLimit_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<qint64>("limit");
+    QTest::newRow("one byte") << 1 << maxRecordFileSize;
+    QTest::newRow("a byte less than a page") << 4095 << maxRecordFileSize;
+    QTest::newRow("a page") << 4096 << maxRecordFileSize;
+    QTest::newRow("a byte more than a page") << 4097 << maxRecordFileSize;
+    QTest::newRow("a large file") << 300000 << maxRecordFileSize;
+    QTest::newRow("a file shorter than the limit") << 19 << qint64(20);
+    QTest::newRow("a file as long as the limit") << 20 << qint64(20);
+    QTest::newRow("a file longer than the limit") << 25 << qint64(20);
+}
+
+void TestRecordFile::contentsUpToTheLimit()
+{
+    QFETCH(int, size);
+    QFETCH(qint64, limit);
+
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = char('a' + i % 26);
+    }
+    const QString path = dir.filePath(u"sized.json"_s);
+    QVERIFY(TestUtil::writeFile(path, bytes));
+    RecordFile file;
+    QVERIFY(readRecordFile(path, &file, limit));
+    QCOMPARE(file.contents, bytes.left(qsizetype(limit)));
 }
 
 void TestRecordFile::fileKindTellsWhatIsThere_data()

@@ -44,9 +44,11 @@ bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
     }
 
     // The size may change while we read; the limit holds whatever it becomes.
+    // One byte more than the file holds is asked for, so that reading it
+    // whole ends in a short read.
     QByteArray contents;
     const qint64 limit = qBound<qint64>(0, maxBytes, maxRecordFileSize);
-    contents.resize(qsizetype(qBound<qint64>(0, qint64(st.st_size), limit)));
+    contents.resize(qsizetype(qBound<qint64>(0, qint64(st.st_size) + 1, limit)));
     qint64 total = 0;
     for (;;) {
         if (total == contents.size()) {
@@ -55,7 +57,8 @@ bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
             }
             contents.resize(qsizetype(qMin<qint64>(limit, qMax<qint64>(4096, total * 2))));
         }
-        const ssize_t n = ::read(fd, contents.data() + total, size_t(contents.size() - total));
+        const qint64 wanted = contents.size() - total;
+        const ssize_t n = ::read(fd, contents.data() + total, size_t(wanted));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -63,6 +66,13 @@ bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
             break;
         }
         total += n;
+        // A regular file that gives less than asked for once it has given
+        // all it held at the fstat is at its end; no further read is spent
+        // on an empty answer. Files whose size stat does not tell (0, as in
+        // /proc) are read until that answer.
+        if (n < wanted && st.st_size > 0 && total >= st.st_size) {
+            break;
+        }
     }
     ::close(fd);
     contents.truncate(qsizetype(total));
