@@ -176,6 +176,63 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
     return result;
 }
 
+namespace
+{
+// addRecentProject for the paths of one file: what its entries share is
+// worked out once, not once per path.
+class RecentProjectAdder
+{
+public:
+    RecentProjectAdder(const JetbrainsIde &row, const QString &label)
+        : row(row)
+        , home(QDir::homePath())
+        , ideName(label.isEmpty() ? productName(row) : QCoreApplication::translate("JetbrainsProjectSource", "%1 - %2").arg(productName(row), label))
+    {
+    }
+
+    void operator()(QList<ProjectEntry> &list, const QString &path, qint64 time) const
+    {
+        if (path.isEmpty()) {
+            return;
+        }
+        const auto userHome = "$USER_HOME$"_L1;
+        const QString expanded = path.startsWith(userHome) ? home + QStringView(path).mid(userHome.size()) : path;
+        // Other macros, Windows paths copied between machines and relative
+        // paths cannot be opened here.
+        if (!expanded.startsWith(u'/')) {
+            return;
+        }
+        const FileKind kind = fileKind(expanded);
+        if (kind == FileKind::Missing) {
+            return;
+        }
+
+        ProjectEntry entry;
+        entry.id = expanded;
+        // Solution files are shown without their suffix, folders as they are.
+        const QFileInfo info(expanded);
+        entry.name = kind == FileKind::RegularFile ? info.completeBaseName() : info.fileName();
+        entry.path = expanded;
+        entry.icon = row.iconName;
+        entry.sourceId = u"jetbrains"_s;
+        entry.ideName = ideName;
+        entry.ideKey = row.ideKey;
+        entry.lastOpened = time;
+        list.append(entry);
+    }
+
+private:
+    static QString productName(const JetbrainsIde &row)
+    {
+        return QCoreApplication::translate("JetbrainsProjectSource", row.productName);
+    }
+
+    const JetbrainsIde &row;
+    const QString home;
+    const QString ideName;
+};
+} // namespace
+
 QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label)
 {
     RecordFile file;
@@ -187,6 +244,7 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePa
 
 QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml, qint64 fileTime, const JetbrainsIde &row, const QString &label)
 {
+    const RecentProjectAdder addRecentProject(row, label);
     QList<ProjectEntry> list;
 
     // Entries do not nest in these files, so one current entry is enough.
@@ -213,12 +271,12 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml,
                     // Default folders for new projects are no projects; any
                     // other loose option (lastOpenedProject, the old
                     // recentPaths list) may name one.
-                    addRecentProject(row, label, list, attributes.value("value"_L1).toString(), fileTime);
+                    addRecentProject(list, attributes.value("value"_L1).toString(), fileTime);
                 }
             }
         } else if (token == QXmlStreamReader::EndElement) {
             if (reader.name() == "entry"_L1 && !currentPath.isEmpty()) {
-                addRecentProject(row, label, list, currentPath, currentTime);
+                addRecentProject(list, currentPath, currentTime);
                 currentPath.clear();
             }
         }
@@ -228,34 +286,7 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml,
 
 void JetbrainsProjectSource::addRecentProject(const JetbrainsIde &row, const QString &label, QList<ProjectEntry> &list, const QString &path, qint64 time)
 {
-    if (path.isEmpty()) {
-        return;
-    }
-    const auto userHome = "$USER_HOME$"_L1;
-    const QString expanded = path.startsWith(userHome) ? QDir::homePath() + QStringView(path).mid(userHome.size()) : path;
-    // Other macros, Windows paths copied between machines and relative
-    // paths cannot be opened here.
-    if (!expanded.startsWith(u'/')) {
-        return;
-    }
-    const FileKind kind = fileKind(expanded);
-    if (kind == FileKind::Missing) {
-        return;
-    }
-
-    const QString productName = QCoreApplication::translate("JetbrainsProjectSource", row.productName);
-    ProjectEntry entry;
-    entry.id = expanded;
-    // Solution files are shown without their suffix, folders as they are.
-    const QFileInfo info(expanded);
-    entry.name = kind == FileKind::RegularFile ? info.completeBaseName() : info.fileName();
-    entry.path = expanded;
-    entry.icon = row.iconName;
-    entry.sourceId = u"jetbrains"_s;
-    entry.ideName = label.isEmpty() ? productName : QCoreApplication::translate("JetbrainsProjectSource", "%1 - %2").arg(productName, label);
-    entry.ideKey = row.ideKey;
-    entry.lastOpened = time;
-    list.append(entry);
+    RecentProjectAdder(row, label)(list, path, time);
 }
 
 bool JetbrainsProjectSource::matchPrefix(const QString &keyword, QString *rest) const

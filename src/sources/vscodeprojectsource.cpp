@@ -89,20 +89,40 @@ namespace
 // Numbers the state-database connections; never reset, so no name is used twice.
 int connectionCounter = 0;
 
-ProjectEntry makeEntry(const QString &path, const QString &label, const VscodeVariant &variant, qint64 time)
+// Makes the entries of one variant. What they share is worked out once per
+// list, not once per entry: a list may hold thousands.
+class EntryMaker
 {
-    ProjectEntry entry;
-    entry.id = path;
-    entry.name = entryDisplayName(path, label);
-    entry.path = path;
-    entry.icon = variant.iconName;
-    // The source is stateless, so a fresh instance answers its id.
-    entry.sourceId = VscodeProjectSource().id();
-    entry.ideName = QCoreApplication::translate("VscodeProjectSource", variant.productName);
-    entry.ideKey = variant.executable;
-    entry.lastOpened = time;
-    return entry;
-}
+public:
+    explicit EntryMaker(const VscodeVariant &variant)
+        : icon(variant.iconName)
+        // The source is stateless, so a fresh instance answers its id.
+        , sourceId(VscodeProjectSource().id())
+        , ideName(QCoreApplication::translate("VscodeProjectSource", variant.productName))
+        , ideKey(variant.executable)
+    {
+    }
+
+    ProjectEntry operator()(const QString &path, const QString &label, qint64 time) const
+    {
+        ProjectEntry entry;
+        entry.id = path;
+        entry.name = entryDisplayName(path, label);
+        entry.path = path;
+        entry.icon = icon;
+        entry.sourceId = sourceId;
+        entry.ideName = ideName;
+        entry.ideKey = ideKey;
+        entry.lastOpened = time;
+        return entry;
+    }
+
+private:
+    const QString icon;
+    const QString sourceId;
+    const QString ideName;
+    const QString ideKey;
+};
 
 // The local path of a "file:" URI text; empty for every other scheme.
 QString localPathOfFileUri(const QString &uriText)
@@ -266,6 +286,7 @@ QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &var
 
 QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &entries, const VscodeVariant &variant, qint64 time)
 {
+    const EntryMaker makeEntry(variant);
     QList<ProjectEntry> result;
     for (const QJsonValue &value : entries) {
         if (!value.isObject()) {
@@ -290,7 +311,7 @@ QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &ent
         if (kind != FileKind::Directory && QFileInfo(path).suffix() != u"code-workspace"_s) {
             continue;
         }
-        result.append(makeEntry(path, object.value(u"label"_s).toString(), variant, time));
+        result.append(makeEntry(path, object.value(u"label"_s).toString(), time));
     }
     return result;
 }
@@ -321,6 +342,7 @@ QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storag
         }
     }
 
+    const EntryMaker makeEntry(variant);
     QList<ProjectEntry> result;
     for (const QJsonValue &value : std::as_const(recent)) {
         if (!value.isObject()) {
@@ -346,7 +368,7 @@ QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storag
         if (fileKind(path) != (isFolder ? FileKind::Directory : FileKind::RegularFile)) {
             continue;
         }
-        result.append(makeEntry(path, QString(), variant, time));
+        result.append(makeEntry(path, QString(), time));
     }
     return result;
 }
@@ -413,10 +435,11 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
         return a.time > b.time;
     });
 
+    const EntryMaker makeEntry(variant);
     QList<ProjectEntry> entries;
     entries.reserve(hits.size());
     for (const WorkspaceHit &hit : std::as_const(hits)) {
-        entries.append(makeEntry(hit.path, QString(), variant, hit.time));
+        entries.append(makeEntry(hit.path, QString(), hit.time));
     }
     return entries;
 }
