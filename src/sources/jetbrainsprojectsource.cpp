@@ -4,6 +4,7 @@
 #include "launch/desktopfile.h"
 #include "recordfile.h"
 #include "service/logging.h"
+#include "simplexml.h"
 
 #include <QCollator>
 #include <QCoreApplication>
@@ -231,6 +232,53 @@ private:
     const QString home;
     const QString ideName;
 };
+
+// What the elements of a recent-projects file mean, whichever way it is read.
+class RecentFileReading
+{
+public:
+    RecentFileReading(const RecentProjectAdder &addRecentProject, qint64 fileTime)
+        : addRecentProject(addRecentProject), fileTime(fileTime), currentTime(fileTime)
+    {
+    }
+
+    void startEntry(const QString &key)
+    {
+        currentPath = key;
+        currentTime = fileTime;
+    }
+
+    void option(QStringView name, QStringView value)
+    {
+        if (!currentPath.isEmpty()) {
+            if (name == "projectOpenTimestamp"_L1) {
+                currentTime = value.toLongLong(nullptr, 10);
+            }
+        } else if (name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
+            // Default folders for new projects are no projects; any other
+            // loose option (lastOpenedProject, the old recentPaths list) may
+            // name one.
+            addRecentProject(entries, value.toString(), fileTime);
+        }
+    }
+
+    void endEntry()
+    {
+        if (!currentPath.isEmpty()) {
+            addRecentProject(entries, currentPath, currentTime);
+            currentPath.clear();
+        }
+    }
+
+    QList<ProjectEntry> entries;
+
+private:
+    const RecentProjectAdder &addRecentProject;
+    const qint64 fileTime;
+    // Entries do not nest in these files, so one current entry is enough.
+    QString currentPath;
+    qint64 currentTime;
+};
 } // namespace
 
 QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label)
@@ -245,11 +293,24 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePa
 QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml, qint64 fileTime, const JetbrainsIde &row, const QString &label)
 {
     const RecentProjectAdder addRecentProject(row, label);
-    QList<ProjectEntry> list;
+    RecentFileReading reading(addRecentProject, fileTime);
 
-    // Entries do not nest in these files, so one current entry is enough.
-    QString currentPath;
-    qint64 currentTime = fileTime;
+    // The files as the IDEs write them take the fast way.
+    SimpleXml simple;
+    if (simple.scan(xml)) {
+        for (const SimpleXml::Element &element : simple.elements()) {
+            if (element.name == "entry") {
+                if (element.start) {
+                    reading.startEntry(simple.attribute(element, "key"));
+                } else {
+                    reading.endEntry();
+                }
+            } else if (element.start && element.name == "option") {
+                reading.option(simple.attribute(element, "name"), simple.attribute(element, "value"));
+            }
+        }
+        return reading.entries;
+    }
 
     // A malformed or truncated file ends the loop like a complete one; the
     // entries finished before the fault are kept.
@@ -258,30 +319,16 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml,
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
             if (reader.name() == "entry"_L1) {
-                currentPath = reader.attributes().value("key"_L1).toString();
-                currentTime = fileTime;
+                reading.startEntry(reader.attributes().value("key"_L1).toString());
             } else if (reader.name() == "option"_L1) {
                 const QXmlStreamAttributes attributes = reader.attributes();
-                const QStringView name = attributes.value("name"_L1);
-                if (!currentPath.isEmpty()) {
-                    if (name == "projectOpenTimestamp"_L1) {
-                        currentTime = attributes.value("value"_L1).toLongLong(nullptr, 10);
-                    }
-                } else if (name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
-                    // Default folders for new projects are no projects; any
-                    // other loose option (lastOpenedProject, the old
-                    // recentPaths list) may name one.
-                    addRecentProject(list, attributes.value("value"_L1).toString(), fileTime);
-                }
+                reading.option(attributes.value("name"_L1), attributes.value("value"_L1));
             }
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (reader.name() == "entry"_L1 && !currentPath.isEmpty()) {
-                addRecentProject(list, currentPath, currentTime);
-                currentPath.clear();
-            }
+        } else if (token == QXmlStreamReader::EndElement && reader.name() == "entry"_L1) {
+            reading.endEntry();
         }
     }
-    return list;
+    return reading.entries;
 }
 
 void JetbrainsProjectSource::addRecentProject(const JetbrainsIde &row, const QString &label, QList<ProjectEntry> &list, const QString &path, qint64 time)
