@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <QUrl>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -203,6 +204,9 @@ private Q_SLOTS:
 
     void recentEntries_data();
     void recentEntries();
+    void fileUrisAsQUrlReadsThem_data();
+    void fileUrisAsQUrlReadsThem();
+    void randomUrisAsQUrlReadsThem();
     void globalStateChoice_data();
     void globalStateChoice();
     void menubarItems();
@@ -322,6 +326,103 @@ void TestVscodeProjectSource::recentEntries()
         QCOMPARE(entry.lastOpened, T0 + 7);
     }
     QCOMPARE(resultNames, names);
+}
+
+void TestVscodeProjectSource::fileUrisAsQUrlReadsThem_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("a plain path") << u"file:///home/me/dev/app-1_x.y~z"_s << u"/home/me/dev/app-1_x.y~z"_s;
+    QTest::newRow("characters a path keeps as they are") << u"file:///a!$&'()*+,;=:@b"_s << u"/a!$&'()*+,;=:@b"_s;
+    QTest::newRow("per-cent-encoded blanks and signs") << u"file:///my%20project%2Fx%25%3F%23"_s << u"/my project/x%?#"_s;
+    QTest::newRow("lower-case hexadecimal digits") << u"file:///a%2fb%7e"_s << u"/a/b~"_s;
+    QTest::newRow("letters beyond ASCII") << u"file:///Gr%C3%BC%C3%9Fe"_s << u"/Grüße"_s;
+    QTest::newRow("bytes that are no UTF-8") << u"file:///a%FFb"_s << u"/a\uFFFDb"_s;
+    QTest::newRow("a stray per-cent sign") << u"file:///a%zz%2"_s << u"/a%zz%2"_s;
+    QTest::newRow("a blank as it is") << u"file:///a b"_s << u"/a b"_s;
+    QTest::newRow("a query and a fragment are cut off") << u"file:///a?b#c"_s << u"/a"_s;
+    QTest::newRow("dot segments stay") << u"file:///a/./b/../c"_s << u"/a/./b/../c"_s;
+    QTest::newRow("a slash behind stays") << u"file:///a/b/"_s << u"/a/b/"_s;
+    QTest::newRow("the root") << u"file:///"_s << u"/"_s;
+    QTest::newRow("a host") << u"file://localhost/a"_s << u"//localhost/a"_s;
+    QTest::newRow("four slashes") << u"file:////a"_s << u"//a"_s;
+    QTest::newRow("no authority") << u"file:/a"_s << u"/a"_s;
+    QTest::newRow("the scheme in capitals") << u"FILE:///a"_s << u"/a"_s;
+    QTest::newRow("another scheme") << u"vscode-remote://ssh-remote%2Bhost/home/me/app"_s << QString();
+    QTest::newRow("no scheme") << u"/home/me/app"_s << QString();
+    QTest::newRow("nothing") << QString() << QString();
+}
+
+void TestVscodeProjectSource::fileUrisAsQUrlReadsThem()
+{
+    QFETCH(QString, uri);
+    QFETCH(QString, path);
+
+    QCOMPARE(localPathOfFileUri(uri), path);
+}
+
+// Whatever the text, the path is the one QUrl gives.
+void TestVscodeProjectSource::randomUrisAsQUrlReadsThem()
+{
+    const QStringList beginnings{
+        u"file:///"_s, u"file:///home/me/"_s, u"file://"_s, u"file:"_s, u"FILE:///"_s, u"file:////"_s, u"file://host/"_s, u"vscode-remote://x/"_s};
+    const QStringList pieces{u"a"_s,
+        u"Z"_s,
+        u"9"_s,
+        u"-"_s,
+        u"."_s,
+        u"_"_s,
+        u"~"_s,
+        u"/"_s,
+        u"!"_s,
+        u"'"_s,
+        u"("_s,
+        u"="_s,
+        u":"_s,
+        u"@"_s,
+        u"%"_s,
+        u"%20"_s,
+        u"%2F"_s,
+        u"%2f"_s,
+        u"%25"_s,
+        u"%3F"_s,
+        u"%23"_s,
+        u"%00"_s,
+        u"%1F"_s,
+        u"%7E"_s,
+        u"%7F"_s,
+        u"%80"_s,
+        u"%C3%A9"_s,
+        u"%FF"_s,
+        u"%2"_s,
+        u"%zz"_s,
+        u"%g0"_s,
+        u" "_s,
+        u"#"_s,
+        u"?"_s,
+        u"["_s,
+        u"]"_s,
+        u"\\"_s,
+        u"^"_s,
+        u"|"_s,
+        u"\""_s,
+        u"<"_s,
+        u"{"_s,
+        u"é"_s,
+        u"\u00A0"_s,
+        u"\t"_s,
+        u"\n"_s};
+    QRandomGenerator random(42);
+    for (int i = 0; i < 20000; ++i) {
+        QString uri = beginnings.at(random.bounded(int(beginnings.size())));
+        for (int n = random.bounded(12); n > 0; --n) {
+            uri += pieces.at(random.bounded(int(pieces.size())));
+        }
+        const QUrl url(uri, QUrl::TolerantMode);
+        const QString expected = url.scheme() == u"file"_s ? url.toLocalFile() : QString();
+        QVERIFY2(localPathOfFileUri(uri) == expected, qPrintable(uri));
+    }
 }
 
 void TestVscodeProjectSource::globalStateChoice_data()

@@ -22,6 +22,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -124,9 +125,92 @@ private:
     const QString ideKey;
 };
 
-// The local path of a "file:" URI text; empty for every other scheme.
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') {
+        return u - u'0';
+    }
+    if (u >= u'a' && u <= u'f') {
+        return u - u'a' + 10;
+    }
+    if (u >= u'A' && u <= u'F') {
+        return u - u'A' + 10;
+    }
+    return -1;
+}
+
+// Characters that QUrl passes through a file URI's path as they are.
+bool isPlainPathCharacter(char16_t c)
+{
+    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) {
+        return true;
+    }
+    switch (c) {
+    case u'-':
+    case u'.':
+    case u'_':
+    case u'~':
+    case u'/':
+    case u'!':
+    case u'$':
+    case u'&':
+    case u'\'':
+    case u'(':
+    case u')':
+    case u'*':
+    case u'+':
+    case u',':
+    case u';':
+    case u'=':
+    case u':':
+    case u'@':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The path of a "file:///" URI made of plain characters and per-cent encoded
+// printable ASCII, as the editors write most of them; nullopt for any other
+// text, which is left to QUrl.
+std::optional<QString> plainFileUriPath(QStringView uri)
+{
+    constexpr QLatin1StringView prefix("file:///");
+    if (!uri.startsWith(prefix)) {
+        return std::nullopt;
+    }
+    // From the path's leading slash on; decoding only shortens it.
+    QString path(uri.size() - prefix.size() + 1, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(path.data());
+    qsizetype length = 0;
+    for (qsizetype i = prefix.size() - 1; i < uri.size(); ++i) {
+        const char16_t c = uri[i].unicode();
+        if (c == u'%') {
+            const int high = i + 2 < uri.size() ? hexDigitValue(uri[i + 1]) : -1;
+            const int low = high >= 0 ? hexDigitValue(uri[i + 2]) : -1;
+            const int byte = high * 16 + low;
+            if (low < 0 || byte < 0x20 || byte > 0x7e) {
+                return std::nullopt;
+            }
+            out[length++] = char16_t(byte);
+            i += 2;
+        } else if (isPlainPathCharacter(c)) {
+            out[length++] = c;
+        } else {
+            return std::nullopt;
+        }
+    }
+    path.truncate(length);
+    return path;
+}
+} // namespace
+
 QString localPathOfFileUri(const QString &uriText)
 {
+    if (std::optional<QString> path = plainFileUriPath(uriText)) {
+        return *path;
+    }
     const QUrl url(uriText, QUrl::TolerantMode);
     if (url.scheme() != u"file"_s) {
         return QString();
@@ -134,6 +218,8 @@ QString localPathOfFileUri(const QString &uriText)
     return url.toLocalFile();
 }
 
+namespace
+{
 // Whether a plain read-only connection leaves everything beside the database
 // as it is. It does not always: for a WAL database SQLite creates a missing
 // "-wal" or "-shm" and leaves it there, beside a stray "-wal" it creates a
