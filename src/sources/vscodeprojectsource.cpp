@@ -2,6 +2,7 @@
 
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
+#include "plainjson.h"
 #include "recordfile.h"
 #include "service/logging.h"
 
@@ -295,6 +296,32 @@ QJsonArray readStateDbEntries(const QString &path)
     return document.object().value(u"entries"_s).toArray();
 }
 
+// The texts of the "folder" and "workspace" members of a workspace.json
+// (empty when missing or not strings); false when it is not JSON.
+bool readWorkspaceJson(const QByteArray &json, QString *folder, QString *workspace)
+{
+    // As the editors write it, it needs no QJsonDocument.
+    PlainJsonMembers members;
+    if (readPlainJsonObject(json, &members)) {
+        for (const auto &[name, value] : std::as_const(members)) {
+            if (name == "folder") {
+                *folder = QString::fromLatin1(value);
+            } else if (name == "workspace") {
+                *workspace = QString::fromLatin1(value);
+            }
+        }
+        return true;
+    }
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
+    if (error.error != QJsonParseError::NoError) {
+        return false;
+    }
+    *folder = root.value(u"folder"_s).toString();
+    *workspace = root.value(u"workspace"_s).toString();
+    return true;
+}
+
 struct WorkspaceHit {
     QString path;
     qint64 time;
@@ -490,16 +517,13 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
         if (!readRecordFile(dir + u"/workspace.json"_s, &file)) {
             continue;
         }
-        QJsonParseError error;
-        const QJsonObject root = QJsonDocument::fromJson(file.contents, &error).object();
-        if (error.error != QJsonParseError::NoError) {
+        QString folder;
+        QString workspace;
+        if (!readWorkspaceJson(file.contents, &folder, &workspace)) {
             continue;
         }
-        QString uriText = root.value(u"folder"_s).toString();
-        const bool isFolder = !uriText.isEmpty();
-        if (!isFolder) {
-            uriText = root.value(u"workspace"_s).toString();
-        }
+        const bool isFolder = !folder.isEmpty();
+        const QString &uriText = isFolder ? folder : workspace;
         const QString path = localPathOfFileUri(uriText);
         if (path.isEmpty()) {
             continue;
