@@ -207,6 +207,7 @@ private Q_SLOTS:
     void fileUrisAsQUrlReadsThem_data();
     void fileUrisAsQUrlReadsThem();
     void randomUrisAsQUrlReadsThem();
+    void displayNamesAsQFileInfoGivesThem();
     void globalStateChoice_data();
     void globalStateChoice();
     void menubarItems();
@@ -422,6 +423,23 @@ void TestVscodeProjectSource::randomUrisAsQUrlReadsThem()
         const QUrl url(uri, QUrl::TolerantMode);
         const QString expected = url.scheme() == u"file"_s ? url.toLocalFile() : QString();
         QVERIFY2(localPathOfFileUri(uri) == expected, qPrintable(uri));
+    }
+}
+
+// Without a label, a name is what QFileInfo tells of the path, whatever it is.
+void TestVscodeProjectSource::displayNamesAsQFileInfoGivesThem()
+{
+    const QStringList pieces{u"a"_s, u"."_s, u".."_s, u"/"_s, u"//"_s, u"code-workspace"_s, u".code-workspace"_s, u"b.c"_s, u" "_s, u"é"_s, u"\\"_s};
+    QRandomGenerator random(7);
+    for (int i = 0; i < 20000; ++i) {
+        QString path;
+        for (int n = random.bounded(8); n > 0; --n) {
+            path += pieces.at(random.bounded(int(pieces.size())));
+        }
+        const QFileInfo info(path);
+        const QString expected = info.suffix() == u"code-workspace"_s ? info.completeBaseName() : info.fileName();
+        QVERIFY2(entryDisplayName(path, QString()) == expected, qPrintable(path));
+        QVERIFY2(entryDisplayName(path, u" label "_s) == u"label"_s, qPrintable(path));
     }
 }
 

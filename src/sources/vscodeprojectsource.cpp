@@ -47,6 +47,21 @@ const QStringList &vscodeAliases()
     static const QStringList aliases = {u"vsc"_s, u"vscode"_s};
     return aliases;
 }
+
+// The last component of a path, as QFileInfo's fileName() gives it (empty
+// after a slash), without the QFileInfo.
+QStringView fileNameOf(QStringView path)
+{
+    return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+// Whether the text after the last dot of a file name, QFileInfo's suffix(),
+// is "code-workspace".
+bool isWorkspaceFileName(QStringView fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    return dot >= 0 && fileName.sliced(dot + 1) == u"code-workspace"_s;
+}
 } // namespace
 
 QString entryDisplayName(const QString &path, const QString &label)
@@ -55,11 +70,11 @@ QString entryDisplayName(const QString &path, const QString &label)
     if (!trimmedLabel.isEmpty()) {
         return trimmedLabel;
     }
-    const QFileInfo info(path);
-    if (info.suffix() == u"code-workspace"_s) {
-        return info.completeBaseName();
+    const QStringView fileName = fileNameOf(path);
+    if (isWorkspaceFileName(fileName)) {
+        return fileName.first(fileName.lastIndexOf(u'.')).toString();
     }
-    return info.fileName();
+    return fileName.toString();
 }
 
 VscodeProjectSource::~VscodeProjectSource() = default;
@@ -421,7 +436,7 @@ QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &ent
         if (kind == FileKind::Missing) {
             continue;
         }
-        if (kind != FileKind::Directory && QFileInfo(path).suffix() != u"code-workspace"_s) {
+        if (kind != FileKind::Directory && !isWorkspaceFileName(fileNameOf(path))) {
             continue;
         }
         result.append(makeEntry(path, object.value(u"label"_s).toString(), time));
@@ -529,7 +544,7 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
             continue;
         }
         const FileKind kind = fileKind(path);
-        if (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && QFileInfo(path).suffix() == u"code-workspace"_s)) {
+        if (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && isWorkspaceFileName(fileNameOf(path)))) {
             continue;
         }
         // The workspace's own database changes whenever it is used; its
