@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QList>
+#include <QVarLengthArray>
 
 #include <utility>
 
-// The members of a JSON object, name and value, in document order.
-using PlainJsonMembers = QList<std::pair<QByteArrayView, QByteArrayView>>;
+// The members of a JSON object, name and value, in document order; the few
+// of a small file need no allocation.
+using PlainJsonMembers = QVarLengthArray<std::pair<QByteArrayView, QByteArrayView>, 4>;
 
 // A fast reading of a JSON object whose members all hold strings of
 // printable ASCII without escapes, as the editors write their small files
