@@ -59,20 +59,23 @@ public:
         return names;
     }
 
-    // Reads a whole file; with st, also takes its time from the open file.
-    bool readFile(const QByteArray &path, QByteArray *content, struct stat *st = nullptr)
+    // Reads a file as the service reads every record file: opened without
+    // blocking, taken only when fstat finds a regular file (which also gives
+    // its time), read whole, or its first maxBytes bytes.
+    bool readFile(const QByteArray &path, QByteArray *content, struct stat *st, size_t maxBytes = 65536)
     {
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             return false;
         }
-        if (st) {
-            ::fstat(fd, st);
+        if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+            ::close(fd);
+            return false;
         }
         content->resize(0);
         char buffer[65536];
         for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            const ssize_t n = ::read(fd, buffer, qMin(sizeof buffer, maxBytes));
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -81,7 +84,7 @@ public:
             }
             content->append(buffer, n);
             // A short read of a regular file is its end: no read is spent on finding it.
-            if (size_t(n) < sizeof buffer) {
+            if (size_t(n) < sizeof buffer || content->size() >= qsizetype(maxBytes)) {
                 break;
             }
         }
@@ -208,6 +211,11 @@ void vscodeFloor(FloorPass &pass, const QByteArray &homePath)
         }
         const QByteArray stateDb = user + "/globalStorage/state.vscdb";
         if (pass.stat(stateDb, &st)) {
+            // Whether a plain read-only connection would write beside the
+            // database: its header, and whether "-wal" and "-shm" are there.
+            pass.readFile(stateDb, &content, &st, 20);
+            pass.stat(stateDb + "-wal", &st);
+            pass.stat(stateDb + "-shm", &st);
             const QByteArray list = pass.queryRecentList(QFile::decodeName(stateDb));
             qsizetype from = 0;
             for (;;) {
@@ -228,7 +236,8 @@ void vscodeFloor(FloorPass &pass, const QByteArray &homePath)
         }
         for (const QByteArray &name : pass.listDirs(storage)) {
             const QByteArray dir = storage + '/' + name;
-            if (!pass.readFile(dir + "/workspace.json", &content)) {
+            struct stat jsonStat;
+            if (!pass.readFile(dir + "/workspace.json", &content, &jsonStat)) {
                 continue;
             }
             qsizetype from = 0;
@@ -246,9 +255,8 @@ void vscodeFloor(FloorPass &pass, const QByteArray &homePath)
                 continue;
             }
             ++pass.counts.workspacePaths;
-            if (!pass.stat(dir + "/state.vscdb", &st)) {
-                pass.stat(dir + "/workspace.json", &st);
-            }
+            // The time: state.vscdb's, or workspace.json's from its read.
+            pass.stat(dir + "/state.vscdb", &st);
         }
     }
 }
@@ -296,20 +304,26 @@ void jetbrainsFloor(FloorPass &pass, const QByteArray &homePath)
 // The floor is the file work of one search on a generated home, whatever
 // the keyword (every search asks every source), and nothing else:
 // - the shortcut file: one stat (there is none);
+// - every file is read as the service must read a file that other programs
+//   write: opened without blocking, and taken only when fstat on the open
+//   file finds a regular file, so that a FIFO or a device in its place
+//   cannot hang the search (the same fstat gives the file's time);
 // - VS Code: a stat of ~/.config; per variant a stat of the User folder, of
 //   the shared database (VS Code only; there is none) and of
-//   globalStorage/state.vscdb (existence and time); that database opened
-//   read-only through QSQLITE for its one query, and one stat per folder of
-//   its recent list (existence and kind). storage.json is not read: the
-//   database list has existing folders. The workspace storage stat'ed and
-//   listed; per directory its workspace.json opened and read whole, one stat
-//   of the folder or workspace file it names, and one stat of its
-//   state.vscdb (of workspace.json where there is none) for the time;
+//   globalStorage/state.vscdb (existence and time); that database's header
+//   read and a stat of its "-wal" and "-shm" (a read-only connection must
+//   not create them), the database opened read-only through QSQLITE for its
+//   one query, and one stat per folder of its recent list (existence and
+//   kind). storage.json is not read: the database list has existing
+//   folders. The workspace storage stat'ed and listed; per directory its
+//   workspace.json read whole, one stat of the folder or workspace file it
+//   names, and one stat of its state.vscdb for the time (workspace.json's
+//   time, where there is none, comes from its fstat);
 // - JetBrains: ~/.config/JetBrains and ~/.config/Google listed once each; per
 //   catalogue row only the newest version directory, which yields entries,
 //   so no older one is read: options/recentProjects.xml, and for Rider also
-//   options/recentSolutions.xml, opened, timed from the open file and read
-//   whole; one stat per distinct recorded path of each file (entry keys, and
+//   options/recentSolutions.xml, read whole and timed from the open file;
+//   one stat per distinct recorded path of each file (entry keys, and
 //   options outside entries but the two default-folder ones), which tells
 //   existence and whether a solution is a file.
 // Paths are found by substring scanning, without a JSON or XML parser and

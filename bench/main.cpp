@@ -378,8 +378,9 @@ void printMemory(const RunResult &r, int dirs)
     for (const auto &checkpoint : r.rssCheckpoints) {
         out() << row(checkpoint.first == 0 ? u"after one round of keywords"_s : QString::number(checkpoint.first), megabytes(checkpoint.second)) << Qt::endl;
     }
-    out() << row(u"growth after the first round (MB)"_s, megabytes(r.rssEndKb - r.rssWarmKb)) << Qt::endl
-          << row(u"Search median (ms)"_s, ms(median(r.search))) << Qt::endl;
+    // Memory may also shrink, by a little.
+    const QString growth = r.rssEndKb < 0 || r.rssWarmKb < 0 ? u"?"_s : QString::number((r.rssEndKb - r.rssWarmKb) / 1024.0, 'f', 1);
+    out() << row(u"growth after the first round (MB)"_s, growth) << Qt::endl << row(u"Search median (ms)"_s, ms(median(r.search))) << Qt::endl;
 }
 
 int runScaling(const Options &options)

@@ -241,6 +241,8 @@ void TestJetbrainsProjectSource::addRecentProject_data()
     QTest::newRow("a macro without its closing dollar is not expanded") << u"$USER_HOME/dev/app"_s << QString() << QString();
     QTest::newRow("a path that no longer exists is dropped") << u"$USER_HOME$/dev/gone"_s << QString() << QString();
     QTest::newRow("an empty path is dropped") << QString() << QString() << QString();
+    QTest::newRow("a path that a NUL would cut short to an existing one is dropped")
+        << u"$USER_HOME$/dev/app"_s + QChar(u'\0') + u"/gone"_s << QString() << QString();
 }
 
 void TestJetbrainsProjectSource::addRecentProject()

@@ -2,7 +2,9 @@
 
 #include "sources/recordfile.h"
 
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -19,6 +21,13 @@ private Q_SLOTS:
     void onlyRegularFilesAreRead();
     void readsContentsAndTime();
     void oversizedFileIsCutAtTheLimit();
+    void fileOfUnknownSizeIsReadToItsEnd();
+    void contentsUpToTheLimit_data();
+    void contentsUpToTheLimit();
+    void fileKindTellsWhatIsThere_data();
+    void fileKindTellsWhatIsThere();
+    void subdirectoriesAsQDirIteratorListsThem_data();
+    void subdirectoriesAsQDirIteratorListsThem();
 
 private:
     QTemporaryDir dir;
@@ -35,6 +44,15 @@ void TestRecordFile::initTestCase()
     QVERIFY(QFile::link(dir.filePath(u"loop-b.json"_s), dir.filePath(u"loop-a.json"_s)));
     QVERIFY(QFile::link(dir.filePath(u"loop-a.json"_s), dir.filePath(u"loop-b.json"_s)));
     QVERIFY(TestUtil::writeFile(dir.filePath(u"empty.json"_s), QByteArray()));
+    QVERIFY(QFile::link(dir.filePath(u"directory.json"_s), dir.filePath(u"dirlink.json"_s)));
+    QVERIFY(QFile::link(dir.filePath(u"missing.json"_s), dir.filePath(u"dangling.json"_s)));
+    const QDir folder(dir.filePath(u"directory.json"_s));
+    QVERIFY(folder.mkpath(u"sub"_s));
+    QVERIFY(folder.mkpath(u".hidden"_s));
+    QVERIFY(folder.mkpath(u"Grüße проект"_s));
+    QVERIFY(TestUtil::writeFile(folder.filePath(u"file"_s), "x"));
+    QVERIFY(QFile::link(folder.filePath(u"sub"_s), folder.filePath(u"sublink"_s)));
+    QVERIFY(QFile::link(folder.filePath(u"file"_s), folder.filePath(u"filelink"_s)));
 }
 
 void TestRecordFile::onlyRegularFilesAreRead_data()
@@ -49,6 +67,7 @@ void TestRecordFile::onlyRegularFilesAreRead_data()
     QTest::newRow("a directory") << u"directory.json"_s << false;
     QTest::newRow("a link loop") << u"loop-a.json"_s << false;
     QTest::newRow("nothing at all") << u"missing.json"_s << false;
+    QTest::newRow("a name that a NUL would cut short to a regular file's") << u"regular.json"_s + QChar(u'\0') + u".bak"_s << false;
 }
 
 void TestRecordFile::onlyRegularFilesAreRead()
@@ -88,6 +107,121 @@ void TestRecordFile::oversizedFileIsCutAtTheLimit()
     QVERIFY(readRecordFile(big.fileName(), &file));
     QCOMPARE(qint64(file.contents.size()), maxRecordFileSize);
     QVERIFY(file.contents.startsWith("<application>"));
+}
+
+void TestRecordFile::fileOfUnknownSizeIsReadToItsEnd()
+{
+    // stat gives 0 for the files of /proc, whatever they hold.
+    const QString path = u"/proc/self/environ"_s;
+    qint64 size = -1;
+    QVERIFY(isRegularFile(path, nullptr, &size));
+    QCOMPARE(size, 0);
+    QFile reference(path);
+    QVERIFY(reference.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    const QByteArray expected = reference.readAll();
+    QVERIFY(!expected.isEmpty());
+
+    RecordFile file;
+    QVERIFY(readRecordFile(path, &file));
+    QCOMPARE(file.contents, expected);
+}
+
+void TestRecordFile::contentsUpToTheLimit_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<qint64>("limit");
+    QTest::newRow("one byte") << 1 << maxRecordFileSize;
+    QTest::newRow("a byte less than a page") << 4095 << maxRecordFileSize;
+    QTest::newRow("a page") << 4096 << maxRecordFileSize;
+    QTest::newRow("a byte more than a page") << 4097 << maxRecordFileSize;
+    QTest::newRow("a large file") << 300000 << maxRecordFileSize;
+    QTest::newRow("a file shorter than the limit") << 19 << qint64(20);
+    QTest::newRow("a file as long as the limit") << 20 << qint64(20);
+    QTest::newRow("a file longer than the limit") << 25 << qint64(20);
+}
+
+void TestRecordFile::contentsUpToTheLimit()
+{
+    QFETCH(int, size);
+    QFETCH(qint64, limit);
+
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = char('a' + i % 26);
+    }
+    const QString path = dir.filePath(u"sized.json"_s);
+    QVERIFY(TestUtil::writeFile(path, bytes));
+    RecordFile file;
+    QVERIFY(readRecordFile(path, &file, limit));
+    QCOMPARE(file.contents, bytes.left(qsizetype(limit)));
+}
+
+void TestRecordFile::fileKindTellsWhatIsThere_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<FileKind>("kind");
+    QTest::newRow("a regular file") << u"regular.json"_s << FileKind::RegularFile;
+    QTest::newRow("a link to a regular file") << u"link.json"_s << FileKind::RegularFile;
+    QTest::newRow("a directory") << u"directory.json"_s << FileKind::Directory;
+    QTest::newRow("a link to a directory") << u"dirlink.json"_s << FileKind::Directory;
+    QTest::newRow("a FIFO") << u"fifo.json"_s << FileKind::Other;
+    QTest::newRow("a link to a device") << u"zero.json"_s << FileKind::Other;
+    QTest::newRow("a dangling link") << u"dangling.json"_s << FileKind::Missing;
+    QTest::newRow("a link loop") << u"loop-a.json"_s << FileKind::Missing;
+    QTest::newRow("nothing at all") << u"missing.json"_s << FileKind::Missing;
+    QTest::newRow("a regular file with a slash behind") << u"regular.json/"_s << FileKind::Missing;
+    QTest::newRow("a directory with a slash behind") << u"directory.json/"_s << FileKind::Directory;
+    QTest::newRow("a name that a NUL would cut short to a directory's") << u"directory.json"_s + QChar(u'\0') + u"x"_s << FileKind::Missing;
+}
+
+void TestRecordFile::fileKindTellsWhatIsThere()
+{
+    QFETCH(QString, name);
+    QFETCH(FileKind, kind);
+
+    const QString path = dir.filePath(name);
+    QCOMPARE(fileKind(path), kind);
+    // What it stands in for; QFileInfo refuses a NUL with a warning of its own.
+    if (!name.contains(QChar(u'\0'))) {
+        const QFileInfo info(path);
+        QCOMPARE(info.exists(), kind != FileKind::Missing);
+        QCOMPARE(info.isDir(), kind == FileKind::Directory);
+        QCOMPARE(info.isFile(), kind == FileKind::RegularFile);
+    }
+}
+
+void TestRecordFile::subdirectoriesAsQDirIteratorListsThem_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("count");
+    // The fixture folder holds a directory, files, a FIFO and links of every
+    // kind; the folder made below holds a hidden directory among others.
+    QTest::newRow("a folder of every kind of entry") << u"."_s << 2;
+    QTest::newRow("the same with a slash behind") << u"./"_s << 2;
+    QTest::newRow("a link to a folder") << u"dirlink.json"_s << 3;
+    QTest::newRow("a regular file") << u"regular.json"_s << 0;
+    QTest::newRow("nothing at all") << u"missing.json"_s << 0;
+}
+
+void TestRecordFile::subdirectoriesAsQDirIteratorListsThem()
+{
+    QFETCH(QString, name);
+    QFETCH(int, count);
+
+    const QString path = name == u"."_s || name == u"./"_s ? dir.path() + name.mid(1) : dir.filePath(name);
+    // QDirIterator also lists links to devices, FIFOs and sockets under
+    // QDir::Dirs; no directory is below them, so they are left out.
+    QStringList expected;
+    QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        if (it.fileInfo().isDir()) {
+            expected.append(it.filePath());
+        }
+    }
+    const QStringList listed = subdirectories(path);
+    QCOMPARE(listed, expected);
+    QCOMPARE(listed.size(), count);
 }
 
 QTEST_GUILESS_MAIN(TestRecordFile)

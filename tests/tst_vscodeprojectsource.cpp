@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <QUrl>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -173,6 +174,10 @@ private Q_SLOTS:
 
     void recentEntries_data();
     void recentEntries();
+    void fileUrisAsQUrlReadsThem_data();
+    void fileUrisAsQUrlReadsThem();
+    void randomUrisAsQUrlReadsThem();
+    void displayNamesAsQFileInfoGivesThem();
     void globalStateChoice_data();
     void globalStateChoice();
     void menubarItems();
@@ -262,6 +267,8 @@ void TestVscodeProjectSource::recentEntries_data()
     QTest::newRow("order and repeated paths are kept, other elements skipped")
         << recentList({folderEntry(u"lib"_s), u"\"file://{uh}/tools\""_s, u"null"_s, folderEntry(u"app"_s), folderEntry(u"lib"_s)})
         << QStringList{u"lib"_s, u"app"_s, u"lib"_s} << QStringList{u"lib"_s, u"app"_s, u"lib"_s};
+    QTest::newRow("a per-cent-encoded NUL that would cut the path short to an existing folder is skipped")
+        << recentList({u"{\"folderUri\":\"file://{uh}/app%00/gone\"}"_s}) << QStringList() << QStringList();
     QTest::newRow("a path ending in a slash gives an empty name")
         << recentList({u"{\"folderUri\":\"file://{uh}/app/\"}"_s}) << QStringList{u"app"_s} << QStringList{QString()};
     // The service's working folder is no place an editor recorded.
@@ -295,6 +302,122 @@ void TestVscodeProjectSource::recentEntries()
         QCOMPARE(entry.lastOpened, T0 + 7);
     }
     QCOMPARE(resultNames, names);
+}
+
+void TestVscodeProjectSource::fileUrisAsQUrlReadsThem_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("a plain path") << u"file:///home/me/dev/app-1_x.y~z"_s << u"/home/me/dev/app-1_x.y~z"_s;
+    QTest::newRow("characters a path keeps as they are") << u"file:///a!$&'()*+,;=:@b"_s << u"/a!$&'()*+,;=:@b"_s;
+    QTest::newRow("per-cent-encoded blanks and signs") << u"file:///my%20project%2Fx%25%3F%23"_s << u"/my project/x%?#"_s;
+    QTest::newRow("lower-case hexadecimal digits") << u"file:///a%2fb%7e"_s << u"/a/b~"_s;
+    QTest::newRow("letters beyond ASCII") << u"file:///Gr%C3%BC%C3%9Fe"_s << u"/Grüße"_s;
+    QTest::newRow("bytes that are no UTF-8") << u"file:///a%FFb"_s << u"/a\uFFFDb"_s;
+    QTest::newRow("a stray per-cent sign") << u"file:///a%zz%2"_s << u"/a%zz%2"_s;
+    QTest::newRow("a blank as it is") << u"file:///a b"_s << u"/a b"_s;
+    QTest::newRow("a query and a fragment are cut off") << u"file:///a?b#c"_s << u"/a"_s;
+    QTest::newRow("dot segments stay") << u"file:///a/./b/../c"_s << u"/a/./b/../c"_s;
+    QTest::newRow("a slash behind stays") << u"file:///a/b/"_s << u"/a/b/"_s;
+    QTest::newRow("the root") << u"file:///"_s << u"/"_s;
+    QTest::newRow("a host") << u"file://localhost/a"_s << u"//localhost/a"_s;
+    QTest::newRow("four slashes") << u"file:////a"_s << u"//a"_s;
+    QTest::newRow("no authority") << u"file:/a"_s << u"/a"_s;
+    QTest::newRow("the scheme in capitals") << u"FILE:///a"_s << u"/a"_s;
+    QTest::newRow("another scheme") << u"vscode-remote://ssh-remote%2Bhost/home/me/app"_s << QString();
+    QTest::newRow("no scheme") << u"/home/me/app"_s << QString();
+    QTest::newRow("nothing") << QString() << QString();
+}
+
+void TestVscodeProjectSource::fileUrisAsQUrlReadsThem()
+{
+    QFETCH(QString, uri);
+    QFETCH(QString, path);
+
+    QCOMPARE(localPathOfFileUri(uri), path);
+}
+
+// Whatever the text, the path is the one QUrl gives.
+void TestVscodeProjectSource::randomUrisAsQUrlReadsThem()
+{
+    const QStringList beginnings{
+        u"file:///"_s, u"file:///home/me/"_s, u"file://"_s, u"file:"_s, u"FILE:///"_s, u"file:////"_s, u"file://host/"_s, u"vscode-remote://x/"_s};
+    const QStringList pieces{u"a"_s,
+        u"Z"_s,
+        u"9"_s,
+        u"-"_s,
+        u"."_s,
+        u"_"_s,
+        u"~"_s,
+        u"/"_s,
+        u"!"_s,
+        u"'"_s,
+        u"("_s,
+        u"="_s,
+        u":"_s,
+        u"@"_s,
+        u"%"_s,
+        u"%20"_s,
+        u"%2F"_s,
+        u"%2f"_s,
+        u"%25"_s,
+        u"%3F"_s,
+        u"%23"_s,
+        u"%00"_s,
+        u"%1F"_s,
+        u"%7E"_s,
+        u"%7F"_s,
+        u"%80"_s,
+        u"%C3%A9"_s,
+        u"%FF"_s,
+        u"%2"_s,
+        u"%zz"_s,
+        u"%g0"_s,
+        u" "_s,
+        u"#"_s,
+        u"?"_s,
+        u"["_s,
+        u"]"_s,
+        u"\\"_s,
+        u"^"_s,
+        u"|"_s,
+        u"\""_s,
+        u"<"_s,
+        u"{"_s,
+        u"é"_s,
+        u"\u00A0"_s,
+        u"\t"_s,
+        u"\n"_s};
+    QRandomGenerator random(42);
+    for (int i = 0; i < 20000; ++i) {
+        QString uri = beginnings.at(random.bounded(int(beginnings.size())));
+        for (int n = random.bounded(12); n > 0; --n) {
+            uri += pieces.at(random.bounded(int(pieces.size())));
+        }
+        const QUrl url(uri, QUrl::TolerantMode);
+        // Relative local paths are refused on top of what QUrl reads.
+        const QString local = url.scheme() == u"file"_s ? url.toLocalFile() : QString();
+        const QString expected = local.startsWith(u'/') ? local : QString();
+        QVERIFY2(localPathOfFileUri(uri) == expected, qPrintable(uri));
+    }
+}
+
+// Without a label, a name is what QFileInfo tells of the path, whatever it is.
+void TestVscodeProjectSource::displayNamesAsQFileInfoGivesThem()
+{
+    const QStringList pieces{u"a"_s, u"."_s, u".."_s, u"/"_s, u"//"_s, u"code-workspace"_s, u".code-workspace"_s, u"b.c"_s, u" "_s, u"é"_s, u"\\"_s};
+    QRandomGenerator random(7);
+    for (int i = 0; i < 20000; ++i) {
+        QString path;
+        for (int n = random.bounded(8); n > 0; --n) {
+            path += pieces.at(random.bounded(int(pieces.size())));
+        }
+        const QFileInfo info(path);
+        const QString expected = info.suffix() == u"code-workspace"_s ? info.completeBaseName() : info.fileName();
+        QVERIFY2(entryDisplayName(path, QString()) == expected, qPrintable(path));
+        QVERIFY2(entryDisplayName(path, u" label "_s) == u"label"_s, qPrintable(path));
+    }
 }
 
 void TestVscodeProjectSource::globalStateChoice_data()
@@ -575,6 +698,8 @@ void TestVscodeProjectSource::workspaceStorageNewestFirst()
     QVERIFY(
         home.write(u"elsewhere/workspace.json"_s, workspaceJson(u"workspace"_s, u"file://"_s + encoded(home.filePath(u"w/team.code-workspace"_s))), T0 + 400));
     QVERIFY(QFile::link(home.filePath(u"elsewhere"_s), home.filePath(storage + storageId(8))));
+    // A link to a device is none.
+    QVERIFY(QFile::link(u"/dev/null"_s, home.filePath(storage + storageId(7))));
 
     const QList<ProjectEntry> entries = VscodeProjectSource::scanWorkspaceStorage(home.filePath(u".config/Code"_s), code());
     // Repeated folders stay: the merge removes them.

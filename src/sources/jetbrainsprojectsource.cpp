@@ -4,6 +4,7 @@
 #include "launch/desktopfile.h"
 #include "recordfile.h"
 #include "service/logging.h"
+#include "simplexml.h"
 
 #include <QCollator>
 #include <QCoreApplication>
@@ -176,6 +177,110 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
     return result;
 }
 
+namespace
+{
+// addRecentProject for the paths of one file: what its entries share is
+// worked out once, not once per path.
+class RecentProjectAdder
+{
+public:
+    RecentProjectAdder(const JetbrainsIde &row, const QString &label)
+        : row(row)
+        , home(QDir::homePath())
+        , ideName(label.isEmpty() ? productName(row) : QCoreApplication::translate("JetbrainsProjectSource", "%1 - %2").arg(productName(row), label))
+    {
+    }
+
+    void operator()(QList<ProjectEntry> &list, const QString &path, qint64 time) const
+    {
+        if (path.isEmpty()) {
+            return;
+        }
+        const auto userHome = "$USER_HOME$"_L1;
+        const QString expanded = path.startsWith(userHome) ? home + QStringView(path).mid(userHome.size()) : path;
+        // Other macros, Windows paths copied between machines and relative
+        // paths cannot be opened here.
+        if (!expanded.startsWith(u'/')) {
+            return;
+        }
+        const FileKind kind = fileKind(expanded);
+        if (kind == FileKind::Missing) {
+            return;
+        }
+
+        ProjectEntry entry;
+        entry.id = expanded;
+        // Solution files are shown without their suffix, folders as they are.
+        const QFileInfo info(expanded);
+        entry.name = kind == FileKind::RegularFile ? info.completeBaseName() : info.fileName();
+        entry.path = expanded;
+        entry.icon = row.iconName;
+        entry.sourceId = u"jetbrains"_s;
+        entry.ideName = ideName;
+        entry.ideKey = row.ideKey;
+        entry.lastOpened = time;
+        list.append(entry);
+    }
+
+private:
+    static QString productName(const JetbrainsIde &row)
+    {
+        return QCoreApplication::translate("JetbrainsProjectSource", row.productName);
+    }
+
+    const JetbrainsIde &row;
+    const QString home;
+    const QString ideName;
+};
+
+// What the elements of a recent-projects file mean, whichever way it is read.
+class RecentFileReading
+{
+public:
+    RecentFileReading(const RecentProjectAdder &addRecentProject, qint64 fileTime)
+        : addRecentProject(addRecentProject), fileTime(fileTime), currentTime(fileTime)
+    {
+    }
+
+    void startEntry(const QString &key)
+    {
+        currentPath = key;
+        currentTime = fileTime;
+    }
+
+    void option(QStringView name, QStringView value)
+    {
+        if (!currentPath.isEmpty()) {
+            if (name == "projectOpenTimestamp"_L1) {
+                currentTime = value.toLongLong(nullptr, 10);
+            }
+        } else if (name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
+            // Default folders for new projects are no projects; any other
+            // loose option (lastOpenedProject, the old recentPaths list) may
+            // name one.
+            addRecentProject(entries, value.toString(), fileTime);
+        }
+    }
+
+    void endEntry()
+    {
+        if (!currentPath.isEmpty()) {
+            addRecentProject(entries, currentPath, currentTime);
+            currentPath.clear();
+        }
+    }
+
+    QList<ProjectEntry> entries;
+
+private:
+    const RecentProjectAdder &addRecentProject;
+    const qint64 fileTime;
+    // Entries do not nest in these files, so one current entry is enough.
+    QString currentPath;
+    qint64 currentTime;
+};
+} // namespace
+
 QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label)
 {
     RecordFile file;
@@ -187,11 +292,25 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePa
 
 QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml, qint64 fileTime, const JetbrainsIde &row, const QString &label)
 {
-    QList<ProjectEntry> list;
+    const RecentProjectAdder addRecentProject(row, label);
+    RecentFileReading reading(addRecentProject, fileTime);
 
-    // Entries do not nest in these files, so one current entry is enough.
-    QString currentPath;
-    qint64 currentTime = fileTime;
+    // The files as the IDEs write them take the fast way.
+    SimpleXml simple;
+    if (simple.scan(xml)) {
+        for (const SimpleXml::Element &element : simple.elements()) {
+            if (element.name == "entry") {
+                if (element.start) {
+                    reading.startEntry(simple.attribute(element, "key"));
+                } else {
+                    reading.endEntry();
+                }
+            } else if (element.start && element.name == "option") {
+                reading.option(simple.attribute(element, "name"), simple.attribute(element, "value"));
+            }
+        }
+        return reading.entries;
+    }
 
     // A malformed or truncated file ends the loop like a complete one; the
     // entries finished before the fault are kept.
@@ -200,61 +319,21 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml,
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
             if (reader.name() == "entry"_L1) {
-                currentPath = reader.attributes().value("key"_L1).toString();
-                currentTime = fileTime;
+                reading.startEntry(reader.attributes().value("key"_L1).toString());
             } else if (reader.name() == "option"_L1) {
                 const QXmlStreamAttributes attributes = reader.attributes();
-                const QStringView name = attributes.value("name"_L1);
-                if (!currentPath.isEmpty()) {
-                    if (name == "projectOpenTimestamp"_L1) {
-                        currentTime = attributes.value("value"_L1).toLongLong(nullptr, 10);
-                    }
-                } else if (name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
-                    // Default folders for new projects are no projects; any
-                    // other loose option (lastOpenedProject, the old
-                    // recentPaths list) may name one.
-                    addRecentProject(row, label, list, attributes.value("value"_L1).toString(), fileTime);
-                }
+                reading.option(attributes.value("name"_L1), attributes.value("value"_L1));
             }
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (reader.name() == "entry"_L1 && !currentPath.isEmpty()) {
-                addRecentProject(row, label, list, currentPath, currentTime);
-                currentPath.clear();
-            }
+        } else if (token == QXmlStreamReader::EndElement && reader.name() == "entry"_L1) {
+            reading.endEntry();
         }
     }
-    return list;
+    return reading.entries;
 }
 
 void JetbrainsProjectSource::addRecentProject(const JetbrainsIde &row, const QString &label, QList<ProjectEntry> &list, const QString &path, qint64 time)
 {
-    if (path.isEmpty()) {
-        return;
-    }
-    const auto userHome = "$USER_HOME$"_L1;
-    const QString expanded = path.startsWith(userHome) ? QDir::homePath() + QStringView(path).mid(userHome.size()) : path;
-    // Other macros, Windows paths copied between machines and relative
-    // paths cannot be opened here.
-    if (!expanded.startsWith(u'/')) {
-        return;
-    }
-    const QFileInfo info(expanded);
-    if (!info.exists()) {
-        return;
-    }
-
-    const QString productName = QCoreApplication::translate("JetbrainsProjectSource", row.productName);
-    ProjectEntry entry;
-    entry.id = expanded;
-    // Solution files are shown without their suffix, folders as they are.
-    entry.name = info.isFile() ? info.completeBaseName() : info.fileName();
-    entry.path = expanded;
-    entry.icon = row.iconName;
-    entry.sourceId = u"jetbrains"_s;
-    entry.ideName = label.isEmpty() ? productName : QCoreApplication::translate("JetbrainsProjectSource", "%1 - %2").arg(productName, label);
-    entry.ideKey = row.ideKey;
-    entry.lastOpened = time;
-    list.append(entry);
+    RecentProjectAdder(row, label)(list, path, time);
 }
 
 bool JetbrainsProjectSource::matchPrefix(const QString &keyword, QString *rest) const

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Record files (an IDE's XML or JSON lists) are written by other programs at
 // any time. They are read only when they are regular files, and never beyond
@@ -26,3 +27,22 @@ bool isRegularFile(const QString &path, qint64 *modified = nullptr, qint64 *size
 // True when something exists at path (symbolic links followed); its
 // modification time goes to *modified.
 bool modificationTime(const QString &path, qint64 *modified);
+
+// What a path names, symbolic links followed.
+enum class FileKind {
+    Missing,
+    Directory,
+    RegularFile,
+    Other,
+};
+
+// One stat for what QFileInfo's exists(), isDir() and isFile() tell between
+// them. A path holding a NUL names nothing.
+FileKind fileKind(const QString &path);
+
+// The subdirectories of dir, each as dir, "/" and its name: links to
+// directories count, hidden ones (and "." and "..") do not; in the order the
+// file system lists them. The directories that QDirIterator(dir, QDir::Dirs |
+// QDir::NoDotAndDotDot) gives, without a QFileInfo per entry (it also gives
+// links to devices, FIFOs and sockets).
+QStringList subdirectories(const QString &dir);

@@ -2,12 +2,12 @@
 
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
+#include "plainjson.h"
 #include "recordfile.h"
 #include "service/logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -23,6 +23,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,6 +51,21 @@ const QStringList &vscodeAliases()
     static const QStringList aliases = {u"vsc"_s, u"vscode"_s};
     return aliases;
 }
+
+// The last component of a path, as QFileInfo's fileName() gives it (empty
+// after a slash), without the QFileInfo.
+QStringView fileNameOf(QStringView path)
+{
+    return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+// Whether the text after the last dot of a file name, QFileInfo's suffix(),
+// is "code-workspace".
+bool isWorkspaceFileName(QStringView fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    return dot >= 0 && fileName.sliced(dot + 1) == u"code-workspace"_s;
+}
 } // namespace
 
 QString entryDisplayName(const QString &path, const QString &label)
@@ -58,11 +74,11 @@ QString entryDisplayName(const QString &path, const QString &label)
     if (!trimmedLabel.isEmpty()) {
         return trimmedLabel;
     }
-    const QFileInfo info(path);
-    if (info.suffix() == u"code-workspace"_s) {
-        return info.completeBaseName();
+    const QStringView fileName = fileNameOf(path);
+    if (isWorkspaceFileName(fileName)) {
+        return fileName.first(fileName.lastIndexOf(u'.')).toString();
     }
-    return info.fileName();
+    return fileName.toString();
 }
 
 VscodeProjectSource::~VscodeProjectSource() = default;
@@ -80,7 +96,7 @@ QString VscodeProjectSource::displayName() const
 QList<ProjectEntry> VscodeProjectSource::collectProjects() const
 {
     QList<ProjectEntry> entries;
-    if (!QFileInfo(QDir::home().filePath(u".config"_s)).isDir()) {
+    if (fileKind(QDir::home().filePath(u".config"_s)) != FileKind::Directory) {
         return entries;
     }
     for (const VscodeVariant &variant : vscodeVariants()) {
@@ -94,34 +110,139 @@ namespace
 // Numbers the state-database connections; never reset, so no name is used twice.
 int connectionCounter = 0;
 
-ProjectEntry makeEntry(const QString &path, const QString &label, const VscodeVariant &variant, qint64 time)
+// Makes the entries of one variant. What they share is worked out once per
+// list, not once per entry: a list may hold thousands.
+class EntryMaker
 {
-    ProjectEntry entry;
-    entry.id = path;
-    entry.name = entryDisplayName(path, label);
-    entry.path = path;
-    entry.icon = variant.iconName;
-    // The source is stateless, so a fresh instance answers its id.
-    entry.sourceId = VscodeProjectSource().id();
-    entry.ideName = QCoreApplication::translate("VscodeProjectSource", variant.productName);
-    entry.ideKey = variant.executable;
-    entry.lastOpened = time;
-    return entry;
+public:
+    explicit EntryMaker(const VscodeVariant &variant)
+        : icon(variant.iconName)
+        // The source is stateless, so a fresh instance answers its id.
+        , sourceId(VscodeProjectSource().id())
+        , ideName(QCoreApplication::translate("VscodeProjectSource", variant.productName))
+        , ideKey(variant.executable)
+    {
+    }
+
+    ProjectEntry operator()(const QString &path, const QString &label, qint64 time) const
+    {
+        ProjectEntry entry;
+        entry.id = path;
+        entry.name = entryDisplayName(path, label);
+        entry.path = path;
+        entry.icon = icon;
+        entry.sourceId = sourceId;
+        entry.ideName = ideName;
+        entry.ideKey = ideKey;
+        entry.lastOpened = time;
+        return entry;
+    }
+
+private:
+    const QString icon;
+    const QString sourceId;
+    const QString ideName;
+    const QString ideKey;
+};
+
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') {
+        return u - u'0';
+    }
+    if (u >= u'a' && u <= u'f') {
+        return u - u'a' + 10;
+    }
+    if (u >= u'A' && u <= u'F') {
+        return u - u'A' + 10;
+    }
+    return -1;
 }
 
-// The local path of a "file:" URI text; empty for every other scheme, and
-// for a relative path ("file:." or "file:app"), which would name something
-// in the service's working folder rather than what an editor recorded.
+// Characters that QUrl passes through a file URI's path as they are.
+bool isPlainPathCharacter(char16_t c)
+{
+    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) {
+        return true;
+    }
+    switch (c) {
+    case u'-':
+    case u'.':
+    case u'_':
+    case u'~':
+    case u'/':
+    case u'!':
+    case u'$':
+    case u'&':
+    case u'\'':
+    case u'(':
+    case u')':
+    case u'*':
+    case u'+':
+    case u',':
+    case u';':
+    case u'=':
+    case u':':
+    case u'@':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The path of a "file:///" URI made of plain characters and per-cent encoded
+// printable ASCII, as the editors write most of them; nullopt for any other
+// text, which is left to QUrl.
+std::optional<QString> plainFileUriPath(QStringView uri)
+{
+    constexpr QLatin1StringView prefix("file:///");
+    if (!uri.startsWith(prefix)) {
+        return std::nullopt;
+    }
+    // From the path's leading slash on; decoding only shortens it.
+    QString path(uri.size() - prefix.size() + 1, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(path.data());
+    qsizetype length = 0;
+    for (qsizetype i = prefix.size() - 1; i < uri.size(); ++i) {
+        const char16_t c = uri[i].unicode();
+        if (c == u'%') {
+            const int high = i + 2 < uri.size() ? hexDigitValue(uri[i + 1]) : -1;
+            const int low = high >= 0 ? hexDigitValue(uri[i + 2]) : -1;
+            const int byte = high * 16 + low;
+            if (low < 0 || byte < 0x20 || byte > 0x7e) {
+                return std::nullopt;
+            }
+            out[length++] = char16_t(byte);
+            i += 2;
+        } else if (isPlainPathCharacter(c)) {
+            out[length++] = c;
+        } else {
+            return std::nullopt;
+        }
+    }
+    path.truncate(length);
+    return path;
+}
+} // namespace
+
 QString localPathOfFileUri(const QString &uriText)
 {
+    if (std::optional<QString> path = plainFileUriPath(uriText)) {
+        return *path;
+    }
     const QUrl url(uriText, QUrl::TolerantMode);
     if (url.scheme() != u"file"_s) {
         return QString();
     }
+    // A relative path ("file:." or "file:app") would name something in the
+    // service's working folder rather than what an editor recorded.
     const QString path = url.toLocalFile();
     return path.startsWith(u'/') ? path : QString();
 }
 
+namespace
+{
 // Whether anything at all is at path, a dangling link included.
 bool somethingAt(const QString &path)
 {
@@ -248,6 +369,32 @@ QJsonArray readStateDbEntries(const QString &path)
     return document.object().value(u"entries"_s).toArray();
 }
 
+// The texts of the "folder" and "workspace" members of a workspace.json
+// (empty when missing or not strings); false when it is not JSON.
+bool readWorkspaceJson(const QByteArray &json, QString *folder, QString *workspace)
+{
+    // As the editors write it, it needs no QJsonDocument.
+    PlainJsonMembers members;
+    if (readPlainJsonObject(json, &members)) {
+        for (const auto &[name, value] : std::as_const(members)) {
+            if (name == "folder") {
+                *folder = QString::fromLatin1(value);
+            } else if (name == "workspace") {
+                *workspace = QString::fromLatin1(value);
+            }
+        }
+        return true;
+    }
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
+    if (error.error != QJsonParseError::NoError) {
+        return false;
+    }
+    *folder = root.value(u"folder"_s).toString();
+    *workspace = root.value(u"workspace"_s).toString();
+    return true;
+}
+
 struct WorkspaceHit {
     QString path;
     qint64 time;
@@ -259,7 +406,7 @@ QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &var
     const QDir home = QDir::home();
     const QString configDir = home.filePath(u".config/"_s + variant.configDir);
     const QString userDir = configDir + u"/User"_s;
-    if (!QFileInfo(userDir).isDir()) {
+    if (fileKind(userDir) != FileKind::Directory) {
         return {};
     }
 
@@ -325,6 +472,7 @@ QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &var
 
 QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &entries, const VscodeVariant &variant, qint64 time)
 {
+    const EntryMaker makeEntry(variant);
     QList<ProjectEntry> result;
     for (const QJsonValue &value : entries) {
         if (!value.isObject()) {
@@ -342,14 +490,14 @@ QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &ent
         if (path.isEmpty()) {
             continue;
         }
-        const QFileInfo info(path);
-        if (!info.exists()) {
+        const FileKind kind = fileKind(path);
+        if (kind == FileKind::Missing) {
             continue;
         }
-        if (!info.isDir() && info.suffix() != u"code-workspace"_s) {
+        if (kind != FileKind::Directory && !isWorkspaceFileName(fileNameOf(path))) {
             continue;
         }
-        result.append(makeEntry(path, object.value(u"label"_s).toString(), variant, time));
+        result.append(makeEntry(path, object.value(u"label"_s).toString(), time));
     }
     return result;
 }
@@ -380,6 +528,7 @@ QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storag
         }
     }
 
+    const EntryMaker makeEntry(variant);
     QList<ProjectEntry> result;
     for (const QJsonValue &value : std::as_const(recent)) {
         if (!value.isObject()) {
@@ -402,11 +551,10 @@ QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storag
         if (!path.startsWith(u'/')) {
             continue;
         }
-        const QFileInfo info(path);
-        if (isFolder ? !info.isDir() : !info.isFile()) {
+        if (fileKind(path) != (isFolder ? FileKind::Directory : FileKind::RegularFile)) {
             continue;
         }
-        result.append(makeEntry(path, QString(), variant, time));
+        result.append(makeEntry(path, QString(), time));
     }
     return result;
 }
@@ -431,34 +579,30 @@ QList<ProjectEntry> VscodeProjectSource::readLegacyOpenedPaths(const QString &st
 QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &configDir, const VscodeVariant &variant)
 {
     const QString storageDir = configDir + u"/User/workspaceStorage"_s;
-    if (!QFileInfo(storageDir).isDir()) {
+    if (fileKind(storageDir) != FileKind::Directory) {
         return {};
     }
 
     QList<WorkspaceHit> hits;
-    QDirIterator it(storageDir, QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        const QString dir = it.next();
+    const QStringList dirs = subdirectories(storageDir);
+    for (const QString &dir : dirs) {
         RecordFile file;
         if (!readRecordFile(dir + u"/workspace.json"_s, &file)) {
             continue;
         }
-        QJsonParseError error;
-        const QJsonObject root = QJsonDocument::fromJson(file.contents, &error).object();
-        if (error.error != QJsonParseError::NoError) {
+        QString folder;
+        QString workspace;
+        if (!readWorkspaceJson(file.contents, &folder, &workspace)) {
             continue;
         }
-        QString uriText = root.value(u"folder"_s).toString();
-        const bool isFolder = !uriText.isEmpty();
-        if (!isFolder) {
-            uriText = root.value(u"workspace"_s).toString();
-        }
+        const bool isFolder = !folder.isEmpty();
+        const QString &uriText = isFolder ? folder : workspace;
         const QString path = localPathOfFileUri(uriText);
         if (path.isEmpty()) {
             continue;
         }
-        const QFileInfo target(path);
-        if (isFolder ? !target.isDir() : !(target.isFile() && target.suffix() == u"code-workspace"_s)) {
+        const FileKind kind = fileKind(path);
+        if (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && isWorkspaceFileName(fileNameOf(path)))) {
             continue;
         }
         // The workspace's own database changes whenever it is used; its
@@ -474,10 +618,11 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
         return a.time > b.time;
     });
 
+    const EntryMaker makeEntry(variant);
     QList<ProjectEntry> entries;
     entries.reserve(hits.size());
     for (const WorkspaceHit &hit : std::as_const(hits)) {
-        entries.append(makeEntry(hit.path, QString(), variant, hit.time));
+        entries.append(makeEntry(hit.path, QString(), hit.time));
     }
     return entries;
 }

@@ -24,6 +24,10 @@ const QList<VscodeVariant> &vscodeVariants();
 // file's name without ".code-workspace", else the last path component.
 QString entryDisplayName(const QString &path, const QString &label);
 
+// The local path of a URI text as QUrl in tolerant mode reads it; empty
+// unless its scheme is "file" and the path is absolute.
+QString localPathOfFileUri(const QString &uriText);
+
 // Recent folders and workspaces of the VS Code family of editors.
 class VscodeProjectSource : public ProjectSource
 {
