@@ -476,9 +476,11 @@ public:
         crash();
     }
 
-    bool start(const QString &database)
+    enum Journal { Wal, Rollback };
+
+    bool start(const QString &database, Journal journal = Wal)
     {
-        process.start(QStringLiteral(ORLEK_FAKE_EDITOR), {database});
+        process.start(QStringLiteral(ORLEK_FAKE_EDITOR), journal == Rollback ? QStringList{QStringLiteral("--rollback"), database} : QStringList{database});
         return process.waitForStarted(5000) && reply() == "ready";
     }
 
@@ -486,6 +488,19 @@ public:
     bool setRecentList(const QByteArray &json)
     {
         process.write("list " + json + '\n');
+        return reply() == "ok";
+    }
+
+    // Holds the database's exclusive lock, as while committing, until unlock().
+    bool lock()
+    {
+        process.write("lock\n");
+        return reply() == "ok";
+    }
+
+    bool unlock()
+    {
+        process.write("unlock\n");
         return reply() == "ok";
     }
 

@@ -195,6 +195,7 @@ private Q_SLOTS:
     void databaseReadWithoutWriting_data();
     void databaseReadWithoutWriting();
     void liveWalWriterIsReadFromItsLog();
+    void lockedDatabaseDoesNotStallTheSearch();
     void fixtureHomeUntouchedAndVariantsInOrder();
 };
 
@@ -884,6 +885,29 @@ void TestVscodeProjectSource::liveWalWriterIsReadFromItsLog()
     const TestUtil::TreeSnapshot left = TestUtil::snapshotTree(home.path());
     QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList{u"app"_s});
     QCOMPARE(TestUtil::treeChanges(left, TestUtil::snapshotTree(home.path())), QStringList());
+}
+
+void TestVscodeProjectSource::lockedDatabaseDoesNotStallTheSearch()
+{
+    TestUtil::FakeHome home;
+    makeProjects(home);
+    makeUserDir(home, code());
+    const QString db = home.filePath(u".config/Code/User/globalStorage/state.vscdb"_s);
+    QVERIFY(writeStateDb(db, expand(recentList({folderEntry(u"app"_s)}), home.path())));
+
+    // An editor in the middle of a commit holds the lock every reader waits for.
+    TestUtil::FakeEditor editor;
+    QVERIFY(editor.start(db, TestUtil::FakeEditor::Rollback));
+    QVERIFY(editor.lock());
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList());
+    // Far below the database driver's own 5 s.
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+
+    QVERIFY(editor.unlock());
+    QCOMPARE(pathsOf(VscodeProjectSource::collectVariant(code()), home.path()), QStringList{u"app"_s});
+    QVERIFY(editor.quit());
 }
 
 void TestVscodeProjectSource::fixtureHomeUntouchedAndVariantsInOrder()

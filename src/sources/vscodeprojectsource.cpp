@@ -320,17 +320,23 @@ StateDbAccess stateDbAccess(const QString &path)
     return somethingAt(wal) || somethingAt(shm) ? StateDbAccess::Immutable : StateDbAccess::ReadOnly;
 }
 
+// An editor holds its database's lock only while it commits, for
+// milliseconds. The driver's own wait of 5 s would stall every search, and
+// with it the launcher, behind an editor that hangs in a commit; the list is
+// then missed for that search instead.
+constexpr auto busyTimeout = "QSQLITE_BUSY_TIMEOUT=500"_L1;
+
 void setUpConnection(QSqlDatabase &db, const QString &path)
 {
     const StateDbAccess access = stateDbAccess(path);
     if (access == StateDbAccess::ReadOnly) {
-        db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY;"_s + busyTimeout);
         db.setDatabaseName(path);
         return;
     }
     // SQLite decodes %HH in URIs and ends the path at '?' or '#'.
     const QByteArray encodedPath = QFile::encodeName(path).toPercentEncoding("/");
-    db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"_s);
+    db.setConnectOptions(u"QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;"_s + busyTimeout);
     db.setDatabaseName(
         u"file://"_s + QLatin1String(encodedPath) + (access == StateDbAccess::ReadOnlyIndex ? u"?mode=ro&readonly_shm=1"_s : u"?mode=ro&immutable=1"_s));
 }
