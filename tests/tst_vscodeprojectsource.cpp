@@ -478,17 +478,17 @@ void TestVscodeProjectSource::globalStateChoice()
     const QString sharedPath = home.filePath(u".vscode-shared/sharedStorage/state.vscdb"_s);
     const QString ownPath = home.filePath(u".config/Code/User/globalStorage/state.vscdb"_s);
     const QString storagePath = home.filePath(u".config/Code/User/globalStorage/storage.json"_s);
-    const auto writeDb = [&](const QString &path, const QString &spec, const QString &journalMode, qint64 time) {
-        if (spec.isNull()) {
+    const auto writeDb = [&](const QString &path, const QString &contents, const QString &journalMode, qint64 time) {
+        if (contents.isNull()) {
             return true;
         }
-        if (spec == u"<random bytes>"_s) {
+        if (contents == u"<random bytes>"_s) {
             QByteArray bytes(8192, '\0');
             QRandomGenerator generator(42);
             generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
             return TestUtil::writeFile(path, bytes, time);
         }
-        return writeStateDb(path, spec == u"<no recent list>"_s ? QByteArray() : expand(spec, home.path()), journalMode)
+        return writeStateDb(path, contents == u"<no recent list>"_s ? QByteArray() : expand(contents, home.path()), journalMode)
             && TestUtil::setModificationTime(path, time);
     };
     QVERIFY(writeDb(sharedPath, shared, u"WAL"_s, T0 + 1000));
