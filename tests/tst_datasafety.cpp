@@ -223,7 +223,7 @@ void TestDataSafety::initTestCase()
 
 void TestDataSafety::cleanupTestCase()
 {
-    service.stop();
+    QVERIFY2(service.stop(), qPrintable(service.log()));
     insiders.crash();
     home.reset();
 }

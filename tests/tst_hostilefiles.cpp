@@ -393,7 +393,7 @@ void TestHostileFiles::initTestCase()
 
 void TestHostileFiles::cleanupTestCase()
 {
-    service.stop();
+    QVERIFY2(service.stop(), qPrintable(service.log()));
     for (auto it = rawPaths.crbegin(); it != rawPaths.crend(); ++it) {
         if (::unlink(it->constData()) != 0) {
             ::rmdir(it->constData());

@@ -194,7 +194,7 @@ void TestHostileRequests::initTestCase()
 
 void TestHostileRequests::cleanupTestCase()
 {
-    service.stop();
+    QVERIFY2(service.stop(), qPrintable(service.log()));
     home.reset();
 }
 
@@ -378,9 +378,14 @@ void TestHostileRequests::tenThousandSearchesKeepMemoryFlat()
     QCOMPARE(run(500, 10500), QString());
     const qint64 after = TestUtil::residentKiB(servicePid);
     qInfo("10000 searches in %lld ms; resident memory %lld KiB before, %lld KiB after", timer.elapsed(), before, after);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed memory back for a while, so the resident
+    // size says nothing here; its leak check at the service's exit does.
+#else
     // Two megabytes is 200 bytes a search: any entry, connection or document
     // kept per search would show.
     QVERIFY2(after - before < 2048, qPrintable(u"grew by %1 KiB"_s.arg(after - before)));
+#endif
 }
 
 void TestHostileRequests::severalClientsAtOnce()

@@ -1,74 +1,15 @@
+#include "fastreaders.h"
+
 #include "sources/simplexml.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QXmlStreamReader>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace
 {
-// The tags of a document as QXmlStreamReader reads them: <name a="v"> with
-// the attributes in document order, </name>; *complete tells whether it read
-// to the end without an error.
-QStringList readerTags(const QByteArray &xml, bool *complete)
-{
-    QStringList tags;
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            QString tag = u'<' + reader.qualifiedName().toString();
-            for (const QXmlStreamAttribute &attribute : reader.attributes()) {
-                tag += u' ' + attribute.qualifiedName().toString() + u"=\""_s + attribute.value().toString() + u'"';
-            }
-            tags.append(tag + u'>');
-        } else if (token == QXmlStreamReader::EndElement) {
-            tags.append(u"</"_s + reader.qualifiedName().toString() + u'>');
-        }
-    }
-    *complete = !reader.hasError();
-    return tags;
-}
-
-// The same from a document that SimpleXml took.
-QStringList simpleTags(const SimpleXml &simple)
-{
-    QStringList tags;
-    for (const SimpleXml::Element &element : simple.elements()) {
-        if (!element.start) {
-            tags.append(u"</"_s + QString::fromUtf8(element.name) + u'>');
-            continue;
-        }
-        QString tag = u'<' + QString::fromUtf8(element.name);
-        for (qsizetype i = 0; i < element.attributeCount; ++i) {
-            tag += u' ' + QString::fromUtf8(simple.attributeName(element, i)) + u"=\""_s + simple.attributeValue(element, i) + u'"';
-        }
-        tags.append(tag + u'>');
-    }
-    return tags;
-}
-
-// Whether SimpleXml takes xml; when it does, it must read what
-// QXmlStreamReader reads, and QXmlStreamReader must find no fault.
-bool takenAlike(const QByteArray &xml)
-{
-    SimpleXml simple;
-    if (!simple.scan(xml)) {
-        return false;
-    }
-    bool complete = false;
-    const QStringList expected = readerTags(xml, &complete);
-    const QStringList tags = simpleTags(simple);
-    if (!complete || tags != expected) {
-        qWarning().noquote() << "taken differently:" << xml.toPercentEncoding(" <>/=\"&;\n");
-        qWarning() << tags << expected << complete;
-        return false;
-    }
-    return true;
-}
-
 // A recent-projects file as the IDEs write it, shortened, with the
 // constructs that the fast reading takes: entity references, letters beyond
 // ASCII, empty-element tags.
@@ -171,7 +112,7 @@ void TestSimpleXml::constructs()
     SimpleXml simple;
     QCOMPARE(simple.scan(xml), taken);
     if (taken) {
-        QVERIFY(takenAlike(xml));
+        QVERIFY(FastReaders::simpleXmlReadsAlike(xml));
     }
 }
 
@@ -198,7 +139,7 @@ void TestSimpleXml::idesFilesAreTaken()
     SimpleXml simple;
     QCOMPARE(simple.scan(xml), taken);
     if (taken) {
-        QVERIFY(takenAlike(xml));
+        QVERIFY(FastReaders::simpleXmlReadsAlike(xml));
         QVERIFY(simple.elements().size() > 10);
     }
 }
@@ -207,7 +148,7 @@ void TestSimpleXml::idesFilesAreTaken()
 // or read exactly as QXmlStreamReader reads it.
 void TestSimpleXml::mutationsAreTakenAlikeOrRefused()
 {
-    QVERIFY(takenAlike(ideFile));
+    QVERIFY(FastReaders::simpleXmlReadsAlike(ideFile));
     int taken = 0;
     int tried = 0;
     const auto attempt = [&](const QByteArray &xml) {
@@ -215,7 +156,7 @@ void TestSimpleXml::mutationsAreTakenAlikeOrRefused()
         SimpleXml simple;
         if (simple.scan(xml)) {
             ++taken;
-            return takenAlike(xml);
+            return FastReaders::simpleXmlReadsAlike(xml);
         }
         return true;
     };

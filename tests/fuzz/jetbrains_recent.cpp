@@ -1,5 +1,6 @@
 // The JetBrains recent-projects reader on arbitrary bytes.
 
+#include "fastreaders.h"
 #include "fuzzing.h"
 
 #include "sources/jetbrainsprojectsource.h"
@@ -36,6 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString label = size % 2 ? QStringLiteral("Solutions") : QString();
 
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+
+    // What the fast reader takes, it reads as QXmlStreamReader does.
+    SimpleXml simple;
+    if (simple.scan(bytes)) {
+        FUZZ_CHECK(FastReaders::simpleXmlReadsAlike(bytes));
+    }
+
     const QList<ProjectEntry> entries = JetbrainsProjectSource::readRecentXml(bytes, fileTime, row, label);
     checkEntries(entries, row);
 

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const ProjectEntry &entry : recent) {
         FUZZ_CHECK(entry.lastOpened == 1712000000000);
     }
+
+    // The whole input as a URI: the fast decoding agrees with QUrl's.
+    const QString uri = QString::fromUtf8(bytes);
+    const QUrl url(uri, QUrl::TolerantMode);
+    const QString local = url.scheme() == QStringLiteral("file") ? url.toLocalFile() : QString();
+    FUZZ_CHECK(localPathOfFileUri(uri) == (local.startsWith(QLatin1Char('/')) ? local : QString()));
 
     const QString storage = Fuzzing::writeScratchFile(QStringLiteral("storage.json"), bytes);
     checkEntries(VscodeProjectSource::readMenubarRecent(storage, variant), variant);
