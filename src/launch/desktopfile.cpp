@@ -143,3 +143,22 @@ QStringList parseDesktopExec(const QString &desktopFilePath)
     qCDebug(ORLEK_DESKTOPFILE) << "Parsed Exec of" << desktopFilePath << ":" << command;
     return command;
 }
+
+bool startFromDesktopFiles(const QStringList &names, const QString &path, const QLoggingCategory &(*category)())
+{
+    const QStringList desktopFiles = findDesktopFiles(names);
+    for (const QString &desktopFile : desktopFiles) {
+        const QStringList command = parseDesktopExec(desktopFile);
+        if (command.isEmpty()) {
+            continue;
+        }
+        // The project goes last, wherever the entry's field code stood.
+        const QString program = command.constFirst();
+        const QStringList arguments = command.mid(1) << path;
+        qCInfo(category) << "Launching" << program << arguments;
+        if (QProcess::startDetached(program, arguments)) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 
@@ -12,3 +13,8 @@ QStringList findDesktopFiles(const QStringList &names);
 // arguments, with field codes such as %f or %U dropped. Empty when the file
 // gives no command.
 QStringList parseDesktopExec(const QString &desktopFilePath);
+
+// Starts the first desktop file of findDesktopFiles(names) whose command
+// starts, with path appended as its last argument, and logs each try in
+// category. False when none started.
+bool startFromDesktopFiles(const QStringList &names, const QString &path, const QLoggingCategory &(*category)());

@@ -384,19 +384,8 @@ bool JetbrainsProjectSource::open(const ProjectEntry &entry) const
         return openWithDefaultHandler(entry.path);
     }
 
-    const QStringList desktopFiles = findDesktopFiles(ide->desktopNames);
-    for (const QString &desktopFile : desktopFiles) {
-        const QStringList command = parseDesktopExec(desktopFile);
-        if (command.isEmpty()) {
-            continue;
-        }
-        // The project goes last, wherever the entry's field code stood.
-        const QString program = command.constFirst();
-        const QStringList arguments = command.mid(1) << entry.path;
-        qCInfo(ORLEK_JETBRAINS) << "Launching" << program << arguments;
-        if (QProcess::startDetached(program, arguments)) {
-            return true;
-        }
+    if (startFromDesktopFiles(ide->desktopNames, entry.path, ORLEK_JETBRAINS)) {
+        return true;
     }
 
     const QString script = findToolboxScript(ide->toolboxNames);

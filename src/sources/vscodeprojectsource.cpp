@@ -652,18 +652,8 @@ bool VscodeProjectSource::open(const ProjectEntry &entry) const
         return QProcess::startDetached(executable, {entry.path});
     }
 
-    const QStringList desktopFiles = findDesktopFiles({entry.ideKey});
-    for (const QString &desktopFile : desktopFiles) {
-        const QStringList command = parseDesktopExec(desktopFile);
-        if (command.isEmpty()) {
-            continue;
-        }
-        const QString program = command.constFirst();
-        const QStringList arguments = command.mid(1) << entry.path;
-        qCInfo(ORLEK_VSCODE) << "Launching" << program << arguments;
-        if (QProcess::startDetached(program, arguments)) {
-            return true;
-        }
+    if (startFromDesktopFiles({entry.ideKey}, entry.path, ORLEK_VSCODE)) {
+        return true;
     }
 
     qCWarning(ORLEK_VSCODE) << "No launcher found for" << entry.ideKey << ", fallback to file manager";
