@@ -1,7 +1,7 @@
 #include "desktopfile.h"
 
-#include "service/logging.h"
-#include "sources/recordfile.h"
+#include "common/logging.h"
+#include "common/recordfile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -20,6 +20,7 @@ int main(int argc, char *argv[])
     // Stopping the session or the unit ends the service like any other quit;
     // a signal that comes before the event loop runs is acted on once it does.
     quitOnTerminationSignals();
+    surviveClosedPipes();
 
     QTranslator translator;
     const QLocale locale = QLocale::system();

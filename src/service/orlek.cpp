@@ -1,6 +1,6 @@
 #include "orlek.h"
 
-#include "logging.h"
+#include "common/logging.h"
 #include "resultdocument.h"
 #include "shortcuts.h"
 

@@ -1,8 +1,8 @@
 #include "shortcuts.h"
 
-#include "logging.h"
+#include "common/logging.h"
 
-#include "sources/recordfile.h"
+#include "common/recordfile.h"
 
 #include <QDir>
 #include <QSettings>

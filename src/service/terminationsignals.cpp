@@ -46,3 +46,19 @@ bool quitOnTerminationSignals()
     action.sa_flags = SA_RESTART;
     return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
 }
+
+namespace
+{
+void onBrokenPipe(int)
+{
+}
+} // namespace
+
+bool surviveClosedPipes()
+{
+    struct sigaction action = {};
+    action.sa_handler = onBrokenPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGPIPE, &action, nullptr) == 0;
+}

@@ -4,3 +4,9 @@
 // service ends as after any other quit: objects destroyed in order and exit
 // code 0. Call once, after the application object exists.
 bool quitOnTerminationSignals();
+
+// Lets a write to a pipe whose reader has gone (a log line, once the launcher
+// or terminal that started the service is gone) fail with EPIPE instead of
+// ending the service. The handler does nothing; SIG_IGN would be inherited by
+// every IDE the service starts, a handler is reset for them.
+bool surviveClosedPipes();

@@ -2,10 +2,10 @@
 
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
-#include "recordfile.h"
-#include "service/logging.h"
-#include "simplexml.h"
+#include "common/recordfile.h"
+#include "common/logging.h"
 
+#include <QBuffer>
 #include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
@@ -233,52 +233,47 @@ private:
     const QString ideName;
 };
 
-// What the elements of a recent-projects file mean, whichever way it is read.
-class RecentFileReading
+// Whether the file is shaped as the IDEs write theirs. QXmlStreamReader
+// compares every attribute name of an element with every other one, and each
+// element may offer a path to check on disk, so a file far beyond any real
+// one in tags, tag length or attributes per tag could stall every search.
+bool looksLikeIdeXml(const QByteArray &xml)
 {
-public:
-    RecentFileReading(const RecentProjectAdder &addRecentProject, qint64 fileTime)
-        : addRecentProject(addRecentProject), fileTime(fileTime), currentTime(fileTime)
-    {
-    }
-
-    void startEntry(const QString &key)
-    {
-        currentPath = key;
-        currentTime = fileTime;
-    }
-
-    void option(QStringView name, QStringView value)
-    {
-        if (!currentPath.isEmpty()) {
-            if (name == "projectOpenTimestamp"_L1) {
-                currentTime = value.toLongLong(nullptr, 10);
+    constexpr qsizetype maxTags = 100000;
+    constexpr qsizetype maxTagLength = 64 * 1024;
+    constexpr int maxAttributes = 64;
+    qsizetype tags = 0;
+    qsizetype tagStart = -1;
+    int attributes = 0;
+    char quote = 0;
+    for (qsizetype i = 0; i < xml.size(); ++i) {
+        const char c = xml.at(i);
+        if (tagStart < 0) {
+            if (c == '<') {
+                tagStart = i;
+                attributes = 0;
+                if (++tags > maxTags) {
+                    return false;
+                }
             }
-        } else if (name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
-            // Default folders for new projects are no projects; any other
-            // loose option (lastOpenedProject, the old recentPaths list) may
-            // name one.
-            addRecentProject(entries, value.toString(), fileTime);
+            continue;
+        }
+        if (i - tagStart > maxTagLength) {
+            return false;
+        }
+        if (quote) {
+            quote = c == quote ? 0 : quote;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+            if (++attributes > maxAttributes) {
+                return false;
+            }
+        } else if (c == '>') {
+            tagStart = -1;
         }
     }
-
-    void endEntry()
-    {
-        if (!currentPath.isEmpty()) {
-            addRecentProject(entries, currentPath, currentTime);
-            currentPath.clear();
-        }
-    }
-
-    QList<ProjectEntry> entries;
-
-private:
-    const RecentProjectAdder &addRecentProject;
-    const qint64 fileTime;
-    // Entries do not nest in these files, so one current entry is enough.
-    QString currentPath;
-    qint64 currentTime;
-};
+    return true;
+}
 } // namespace
 
 QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label)
@@ -287,48 +282,55 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePa
     if (!readRecordFile(filePath, &file)) {
         return {};
     }
+    if (!looksLikeIdeXml(file.contents)) {
+        qCDebug(ORLEK_JETBRAINS) << "Skipping" << filePath << ": no IDE writes a file of this shape";
+        return {};
+    }
     return readRecentXml(file.contents, file.modified, row, label);
 }
 
 QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml, qint64 fileTime, const JetbrainsIde &row, const QString &label)
 {
     const RecentProjectAdder addRecentProject(row, label);
-    RecentFileReading reading(addRecentProject, fileTime);
+    QList<ProjectEntry> entries;
+    // One current entry, not a stack: entries do not nest in these files.
+    QString currentPath;
+    qint64 currentTime = fileTime;
 
-    // The files as the IDEs write them take the fast way.
-    SimpleXml simple;
-    if (simple.scan(xml)) {
-        for (const SimpleXml::Element &element : simple.elements()) {
-            if (element.name == "entry") {
-                if (element.start) {
-                    reading.startEntry(simple.attribute(element, "key"));
-                } else {
-                    reading.endEntry();
-                }
-            } else if (element.start && element.name == "option") {
-                reading.option(simple.attribute(element, "name"), simple.attribute(element, "value"));
-            }
-        }
-        return reading.entries;
-    }
-
+    // Through a device, so that the reader decodes a chunk at a time rather
+    // than the whole file into one string.
+    QBuffer buffer;
+    buffer.setData(xml);
+    buffer.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&buffer);
     // A malformed or truncated file ends the loop like a complete one; the
     // entries finished before the fault are kept.
-    QXmlStreamReader reader(xml);
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement) {
             if (reader.name() == "entry"_L1) {
-                reading.startEntry(reader.attributes().value("key"_L1).toString());
+                currentPath = reader.attributes().value("key"_L1).toString();
+                currentTime = fileTime;
             } else if (reader.name() == "option"_L1) {
                 const QXmlStreamAttributes attributes = reader.attributes();
-                reading.option(attributes.value("name"_L1), attributes.value("value"_L1));
+                const QStringView name = attributes.value("name"_L1);
+                if (!currentPath.isEmpty()) {
+                    if (name == "projectOpenTimestamp"_L1) {
+                        currentTime = attributes.value("value"_L1).toLongLong(nullptr, 10);
+                    }
+                } else if (name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
+                    // Default folders for new projects are no projects; any
+                    // other loose option (lastOpenedProject, the old
+                    // recentPaths list) may name one.
+                    addRecentProject(entries, attributes.value("value"_L1).toString(), fileTime);
+                }
             }
-        } else if (token == QXmlStreamReader::EndElement && reader.name() == "entry"_L1) {
-            reading.endEntry();
+        } else if (token == QXmlStreamReader::EndElement && reader.name() == "entry"_L1 && !currentPath.isEmpty()) {
+            addRecentProject(entries, currentPath, currentTime);
+            currentPath.clear();
         }
     }
-    return reading.entries;
+    return entries;
 }
 
 void JetbrainsProjectSource::addRecentProject(const JetbrainsIde &row, const QString &label, QList<ProjectEntry> &list, const QString &path, qint64 time)

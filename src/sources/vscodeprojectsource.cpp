@@ -2,9 +2,8 @@
 
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
-#include "plainjson.h"
-#include "recordfile.h"
-#include "service/logging.h"
+#include "common/recordfile.h"
+#include "common/logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +22,6 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -145,92 +143,10 @@ private:
     const QString ideKey;
 };
 
-int hexDigitValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') {
-        return u - u'0';
-    }
-    if (u >= u'a' && u <= u'f') {
-        return u - u'a' + 10;
-    }
-    if (u >= u'A' && u <= u'F') {
-        return u - u'A' + 10;
-    }
-    return -1;
-}
-
-// Characters that QUrl passes through a file URI's path as they are.
-bool isPlainPathCharacter(char16_t c)
-{
-    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) {
-        return true;
-    }
-    switch (c) {
-    case u'-':
-    case u'.':
-    case u'_':
-    case u'~':
-    case u'/':
-    case u'!':
-    case u'$':
-    case u'&':
-    case u'\'':
-    case u'(':
-    case u')':
-    case u'*':
-    case u'+':
-    case u',':
-    case u';':
-    case u'=':
-    case u':':
-    case u'@':
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The path of a "file:///" URI made of plain characters and per-cent encoded
-// printable ASCII, as the editors write most of them; nullopt for any other
-// text, which is left to QUrl.
-std::optional<QString> plainFileUriPath(QStringView uri)
-{
-    constexpr QLatin1StringView prefix("file:///");
-    if (!uri.startsWith(prefix)) {
-        return std::nullopt;
-    }
-    // From the path's leading slash on; decoding only shortens it.
-    QString path(uri.size() - prefix.size() + 1, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(path.data());
-    qsizetype length = 0;
-    for (qsizetype i = prefix.size() - 1; i < uri.size(); ++i) {
-        const char16_t c = uri[i].unicode();
-        if (c == u'%') {
-            const int high = i + 2 < uri.size() ? hexDigitValue(uri[i + 1]) : -1;
-            const int low = high >= 0 ? hexDigitValue(uri[i + 2]) : -1;
-            const int byte = high * 16 + low;
-            if (low < 0 || byte < 0x20 || byte > 0x7e) {
-                return std::nullopt;
-            }
-            out[length++] = char16_t(byte);
-            i += 2;
-        } else if (isPlainPathCharacter(c)) {
-            out[length++] = c;
-        } else {
-            return std::nullopt;
-        }
-    }
-    path.truncate(length);
-    return path;
-}
 } // namespace
 
 QString localPathOfFileUri(const QString &uriText)
 {
-    if (std::optional<QString> path = plainFileUriPath(uriText)) {
-        return *path;
-    }
     const QUrl url(uriText, QUrl::TolerantMode);
     if (url.scheme() != u"file"_s) {
         return QString();
@@ -326,8 +242,11 @@ StateDbAccess stateDbAccess(const QString &path)
 // then missed for that search instead.
 constexpr auto busyTimeout = "QSQLITE_BUSY_TIMEOUT=500"_L1;
 
-void setUpConnection(QSqlDatabase &db, const QString &path)
+void setUpConnection(QSqlDatabase &db, const QString &link)
 {
+    // SQLite opens the journal files beside a link's target, so that is
+    // where they are looked for.
+    const QString path = QFileInfo(link).canonicalFilePath();
     const StateDbAccess access = stateDbAccess(path);
     if (access == StateDbAccess::ReadOnly) {
         db.setConnectOptions(u"QSQLITE_OPEN_READONLY;"_s + busyTimeout);
@@ -373,32 +292,6 @@ QJsonArray readStateDbEntries(const QString &path)
         return QJsonArray();
     }
     return document.object().value(u"entries"_s).toArray();
-}
-
-// The texts of the "folder" and "workspace" members of a workspace.json
-// (empty when missing or not strings); false when it is not JSON.
-bool readWorkspaceJson(const QByteArray &json, QString *folder, QString *workspace)
-{
-    // As the editors write it, it needs no QJsonDocument.
-    PlainJsonMembers members;
-    if (readPlainJsonObject(json, &members)) {
-        for (const auto &[name, value] : std::as_const(members)) {
-            if (name == "folder") {
-                *folder = QString::fromLatin1(value);
-            } else if (name == "workspace") {
-                *workspace = QString::fromLatin1(value);
-            }
-        }
-        return true;
-    }
-    QJsonParseError error;
-    const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
-    if (error.error != QJsonParseError::NoError) {
-        return false;
-    }
-    *folder = root.value(u"folder"_s).toString();
-    *workspace = root.value(u"workspace"_s).toString();
-    return true;
 }
 
 struct WorkspaceHit {
@@ -596,11 +489,13 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
         if (!readRecordFile(dir + u"/workspace.json"_s, &file)) {
             continue;
         }
-        QString folder;
-        QString workspace;
-        if (!readWorkspaceJson(file.contents, &folder, &workspace)) {
+        QJsonParseError error;
+        const QJsonObject root = QJsonDocument::fromJson(file.contents, &error).object();
+        if (error.error != QJsonParseError::NoError) {
             continue;
         }
+        const QString folder = root.value(u"folder"_s).toString();
+        const QString workspace = root.value(u"workspace"_s).toString();
         const bool isFolder = !folder.isEmpty();
         const QString &uriText = isFolder ? folder : workspace;
         const QString path = localPathOfFileUri(uriText);

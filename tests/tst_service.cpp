@@ -1,0 +1,9 @@
+#include "testutil.h"
+
+class tst_X : public QObject
+{
+    Q_OBJECT
+};
+
+QTEST_GUILESS_MAIN(tst_X)
+#include "tst_service.moc"
