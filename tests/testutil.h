@@ -3,6 +3,8 @@
 // A throw-away home built from a compact description, and test rows read
 // from case files under tests/data/.
 
+#include "sources/projectsource.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -148,3 +150,45 @@ inline void addRows(const QString &file, const QList<const char *> &columns)
         }
     }
 }
+
+// The entries a source made, one a line, with the messages of its category
+// that were written meanwhile.
+class Collected
+{
+public:
+    explicit Collected(const char *category)
+    {
+        prefix() = category;
+        lines().clear();
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            if (qstrcmp(context.category, prefix()) == 0) {
+                lines() << QStringList{u"debug"_s, u"warning"_s, u"critical"_s, u"fatal"_s, u"info"_s}.at(type) + u": "_s + text;
+            }
+        });
+    }
+    ~Collected()
+    {
+        qInstallMessageHandler(nullptr);
+    }
+
+    QString text(const QList<ProjectEntry> &entries, const FakeHome &home) const
+    {
+        QStringList out = lines();
+        for (const ProjectEntry &e : entries) {
+            out << QStringList{e.ideName, e.name, e.path, e.icon, e.ideKey, e.sourceId, QString::number(e.lastOpened)}.join(u'|') + (e.id == e.path ? QString() : u"|id "_s + e.id);
+        }
+        return home.shorten(out.join(u'\n'));
+    }
+
+private:
+    static const char *&prefix()
+    {
+        static const char *category = nullptr;
+        return category;
+    }
+    static QStringList &lines()
+    {
+        static QStringList recorded;
+        return recorded;
+    }
+};

@@ -1,9 +1,28 @@
+// What the Jetbrains source reads from homes that case rows describe.
+
+#include "sources/jetbrainsprojectsource.h"
 #include "testutil.h"
 
-class tst_X : public QObject
+class tst_Jetbrains : public QObject
 {
     Q_OBJECT
+
+private Q_SLOTS:
+    void collect_data()
+    {
+        addRows(u"jetbrains.txt"_s, {"home", "entries"});
+    }
+
+    void collect()
+    {
+        QFETCH(QString, home);
+        QFETCH(QString, entries);
+        FakeHome fakeHome;
+        QVERIFY(fakeHome.build(home));
+        const Collected collected("org.velari.sorvex.orlek.jetbrains");
+        QCOMPARE(collected.text(JetbrainsProjectSource().collectProjects(), fakeHome), entries);
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_X)
+QTEST_GUILESS_MAIN(tst_Jetbrains)
 #include "tst_jetbrains.moc"
