@@ -33,11 +33,22 @@ const QList<VscodeVariant> &vscodeVariants()
 {
     static const QList<VscodeVariant> variants = {
         {u"Code"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code"), u"code"_s, u"code"_s, u".vscode-shared/sharedStorage/state.vscdb"_s},
-        {u"Code - Insiders"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code Insiders"), u"code-insiders"_s, u"code-insiders"_s, QString()},
-        {u"Code - OSS"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code OSS"), u"code-oss"_s, u"code-oss"_s, QString()},
+        {u"Code - Insiders"_s,
+            QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code Insiders"),
+            u"code-insiders"_s,
+            u"code-insiders"_s,
+            u".vscode-insiders-shared/sharedStorage/state.vscdb"_s},
+        // Code - OSS and VSCodium write one shared list.
+        {u"Code - OSS"_s,
+            QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code OSS"),
+            u"code-oss"_s,
+            u"code-oss"_s,
+            u".vscode-oss-shared/sharedStorage/state.vscdb"_s},
         // The command is "codium", the icon "vscodium".
-        {u"VSCodium"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VSCodium"), u"codium"_s, u"vscodium"_s, QString()},
+        {u"VSCodium"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VSCodium"), u"codium"_s, u"vscodium"_s, u".vscode-oss-shared/sharedStorage/state.vscdb"_s},
         {u"Cursor"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "Cursor"), u"cursor"_s, u"cursor"_s, QString()},
+        {u"Windsurf"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "Windsurf"), u"windsurf"_s, u"windsurf"_s, QString()},
+        {u"Positron"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "Positron"), u"positron"_s, u"positron"_s, QString()},
     };
     return variants;
 }

@@ -17,7 +17,7 @@ struct VscodeVariant {
     QString sharedStateDb;
 };
 
-// The five known editors, in the order they are read.
+// The known editors, in the order they are read.
 const QList<VscodeVariant> &vscodeVariants();
 
 // An entry's name: the trimmed label when there is one, else the workspace
