@@ -396,6 +396,10 @@ QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &ent
         if (uriText.isEmpty()) {
             uriText = object.value(u"uri"_s).toString();
         }
+        // A recent multi-root workspace.
+        if (uriText.isEmpty()) {
+            uriText = object.value(u"workspace"_s).toObject().value(u"configPath"_s).toString();
+        }
         const QString path = localPathOfFileUri(uriText);
         if (path.isEmpty()) {
             continue;
