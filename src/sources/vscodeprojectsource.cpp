@@ -455,6 +455,11 @@ QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storag
             continue;
         }
         const QJsonObject uri = item.value(u"uri"_s).toObject();
+        // A remote folder's path names a folder on another machine.
+        const QString scheme = uri.value(u"scheme"_s).toString();
+        if (!scheme.isEmpty() && scheme != u"file"_s) {
+            continue;
+        }
         QString path = uri.value(u"path"_s).toString();
         if (path.isEmpty()) {
             path = QUrl(uri.value(u"external"_s).toString(), QUrl::TolerantMode).toLocalFile();
