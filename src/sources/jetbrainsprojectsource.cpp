@@ -155,10 +155,20 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
 {
     constexpr int maxProjectsPerIde = 20;
 
-    const QString configRoot = QDir(QDir::homePath()).filePath(u".config"_s);
-    // Version folders, each as root, "/" and name.
-    const QStringList jetbrainsDirs = subdirectories(configRoot + u"/JetBrains"_s);
-    const QStringList googleDirs = subdirectories(configRoot + u"/Google"_s);
+    const QString home = QDir::homePath();
+    const QString configRoot = QDir(home).filePath(u".config"_s);
+    // Version folders, each as root, "/" and name: the native ones first,
+    // then those of Flatpak installs, which keep the same tree.
+    QStringList jetbrainsDirs = subdirectories(configRoot + u"/JetBrains"_s);
+    QStringList googleDirs = subdirectories(configRoot + u"/Google"_s);
+    for (const QString &app : subdirectories(home + u"/.var/app"_s)) {
+        const QStringView id = QStringView(app).sliced(app.lastIndexOf(u'/') + 1);
+        if (id.startsWith(u"com.jetbrains."_s)) {
+            jetbrainsDirs.append(subdirectories(app + u"/config/JetBrains"_s));
+        } else if (id == u"com.google.AndroidStudio"_s) {
+            googleDirs.append(subdirectories(app + u"/config/Google"_s));
+        }
+    }
 
     // The default locale collates as its LC_COLLATE says. A C/POSIX collator
     // (LANG unset or C, or LC_COLLATE=C) ignores numeric mode and would rank
@@ -183,7 +193,8 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
             }
         }
         // Newest version first, whatever edition letters precede it; equal
-        // versions in collator order; folders without a version last.
+        // versions in collator order, the native folder before a Flatpak
+        // one of the same name; folders without a version last.
         std::stable_sort(dirs.begin(), dirs.end(), [&collator](const VersionDir &a, const VersionDir &b) {
             if (a.version.isEmpty() != b.version.isEmpty()) {
                 return b.version.isEmpty();
