@@ -97,5 +97,13 @@
         <source>Cursor</source>
         <translation>Cursor</translation>
     </message>
+    <message>
+        <source>Windsurf</source>
+        <translation>Windsurf</translation>
+    </message>
+    <message>
+        <source>Positron</source>
+        <translation>Positron</translation>
+    </message>
 </context>
 </TS>

@@ -103,15 +103,72 @@ QString JetbrainsProjectSource::displayName() const
     return QCoreApplication::translate("JetbrainsProjectSource", "JetBrains IDEs");
 }
 
+namespace
+{
+struct VersionDir {
+    QString path;
+    QString name;
+    // The numbers of the version, e.g. 2024 and 3; empty when it has none.
+    QStringList version;
+};
+
+// The version that follows a folder's product prefix and any edition
+// letters (PyCharmCE2024.3: 2024.3), split at its dots.
+QStringList versionOf(const QString &name, qsizetype prefixLength)
+{
+    qsizetype start = prefixLength;
+    while (start < name.size() && name.at(start).isLetter()) {
+        ++start;
+    }
+    qsizetype end = start;
+    while (end < name.size() && ((name.at(end) >= u'0' && name.at(end) <= u'9') || (end > start && name.at(end) == u'.'))) {
+        ++end;
+    }
+    return end > start ? name.sliced(start, end - start).split(u'.') : QStringList();
+}
+
+// Compares two versions number by number, by value; a missing or empty
+// number counts as 0.
+int compareVersions(const QStringList &a, const QStringList &b)
+{
+    for (qsizetype i = 0; i < qMax(a.size(), b.size()); ++i) {
+        QStringView x = a.value(i), y = b.value(i);
+        // Any length of digits: without leading zeros, the longer number is the greater.
+        while (x.startsWith(u'0')) {
+            x = x.sliced(1);
+        }
+        while (y.startsWith(u'0')) {
+            y = y.sliced(1);
+        }
+        if (x.size() != y.size()) {
+            return x.size() < y.size() ? -1 : 1;
+        }
+        if (const int c = x.compare(y)) {
+            return c;
+        }
+    }
+    return 0;
+}
+} // namespace
+
 QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
 {
     constexpr int maxProjectsPerIde = 20;
 
-    const QString configRoot = QDir(QDir::homePath()).filePath(u".config"_s);
-    const QString jetbrainsRoot = configRoot + u"/JetBrains"_s;
-    const QString googleRoot = configRoot + u"/Google"_s;
-    const QStringList jetbrainsNames = QDir(jetbrainsRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
-    const QStringList googleNames = QDir(googleRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+    const QString home = QDir::homePath();
+    const QString configRoot = QDir(home).filePath(u".config"_s);
+    // Version folders, each as root, "/" and name: the native ones first,
+    // then those of Flatpak installs, which keep the same tree.
+    QStringList jetbrainsDirs = subdirectories(configRoot + u"/JetBrains"_s);
+    QStringList googleDirs = subdirectories(configRoot + u"/Google"_s);
+    for (const QString &app : subdirectories(home + u"/.var/app"_s)) {
+        const QStringView id = QStringView(app).sliced(app.lastIndexOf(u'/') + 1);
+        if (id.startsWith(u"com.jetbrains."_s)) {
+            jetbrainsDirs.append(subdirectories(app + u"/config/JetBrains"_s));
+        } else if (id == u"com.google.AndroidStudio"_s) {
+            googleDirs.append(subdirectories(app + u"/config/Google"_s));
+        }
+    }
 
     // The default locale collates as its LC_COLLATE says. A C/POSIX collator
     // (LANG unset or C, or LC_COLLATE=C) ignores numeric mode and would rank
@@ -127,21 +184,28 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
     QList<ProjectEntry> result;
     for (const JetbrainsIde &row : jetbrainsIdes()) {
         const bool studio = row.ideKey == u"androidstudio"_s;
-        const QString &root = studio ? googleRoot : jetbrainsRoot;
 
-        QStringList names;
-        for (const QString &name : studio ? googleNames : jetbrainsNames) {
+        QList<VersionDir> dirs;
+        for (const QString &dir : studio ? googleDirs : jetbrainsDirs) {
+            const QString name = dir.sliced(dir.lastIndexOf(u'/') + 1);
             if (name.startsWith(row.configPrefix)) {
-                names.append(name);
+                dirs.append({dir, name, versionOf(name, row.configPrefix.size())});
             }
         }
-        std::sort(names.begin(), names.end(), [&collator](const QString &a, const QString &b) {
-            return collator.compare(a, b) > 0;
+        // Newest version first, whatever edition letters precede it; equal
+        // versions in collator order, the native folder before a Flatpak
+        // one of the same name; folders without a version last.
+        std::stable_sort(dirs.begin(), dirs.end(), [&collator](const VersionDir &a, const VersionDir &b) {
+            if (a.version.isEmpty() != b.version.isEmpty()) {
+                return b.version.isEmpty();
+            }
+            const int byVersion = compareVersions(a.version, b.version);
+            return byVersion != 0 ? byVersion > 0 : collator.compare(a.name, b.name) > 0;
         });
 
         QSet<QString> seen;
-        for (const QString &name : std::as_const(names)) {
-            const QString dir = root + u'/' + name;
+        for (const VersionDir &versionDir : std::as_const(dirs)) {
+            const QString &dir = versionDir.path;
             QStringList files = {dir + u"/options/recentProjects.xml"_s};
             if (row.ideKey == u"rider"_s) {
                 files.append(dir + u"/options/recentSolutions.xml"_s);

@@ -32,12 +32,35 @@ using namespace Qt::Literals::StringLiterals;
 const QList<VscodeVariant> &vscodeVariants()
 {
     static const QList<VscodeVariant> variants = {
-        {u"Code"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code"), u"code"_s, u"code"_s, u".vscode-shared/sharedStorage/state.vscdb"_s},
-        {u"Code - Insiders"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code Insiders"), u"code-insiders"_s, u"code-insiders"_s, QString()},
-        {u"Code - OSS"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code OSS"), u"code-oss"_s, u"code-oss"_s, QString()},
+        {u"Code"_s,
+            QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code"),
+            u"code"_s,
+            u"code"_s,
+            u".vscode-shared/sharedStorage/state.vscdb"_s,
+            {u"com.visualstudio.code"_s}},
+        {u"Code - Insiders"_s,
+            QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code Insiders"),
+            u"code-insiders"_s,
+            u"code-insiders"_s,
+            u".vscode-insiders-shared/sharedStorage/state.vscdb"_s,
+            {u"com.visualstudio.code.insiders"_s}},
+        // Code - OSS and VSCodium write one shared list.
+        {u"Code - OSS"_s,
+            QT_TRANSLATE_NOOP("VscodeProjectSource", "VS Code OSS"),
+            u"code-oss"_s,
+            u"code-oss"_s,
+            u".vscode-oss-shared/sharedStorage/state.vscdb"_s,
+            {}},
         // The command is "codium", the icon "vscodium".
-        {u"VSCodium"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "VSCodium"), u"codium"_s, u"vscodium"_s, QString()},
-        {u"Cursor"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "Cursor"), u"cursor"_s, u"cursor"_s, QString()},
+        {u"VSCodium"_s,
+            QT_TRANSLATE_NOOP("VscodeProjectSource", "VSCodium"),
+            u"codium"_s,
+            u"vscodium"_s,
+            u".vscode-oss-shared/sharedStorage/state.vscdb"_s,
+            {u"com.vscodium.codium"_s}},
+        {u"Cursor"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "Cursor"), u"cursor"_s, u"cursor"_s, QString(), {}},
+        {u"Windsurf"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "Windsurf"), u"windsurf"_s, u"windsurf"_s, QString(), {}},
+        {u"Positron"_s, QT_TRANSLATE_NOOP("VscodeProjectSource", "Positron"), u"positron"_s, u"positron"_s, QString(), {}},
     };
     return variants;
 }
@@ -93,12 +116,15 @@ QString VscodeProjectSource::displayName() const
 
 QList<ProjectEntry> VscodeProjectSource::collectProjects() const
 {
+    const QString home = QDir::homePath();
     QList<ProjectEntry> entries;
-    if (fileKind(QDir::home().filePath(u".config"_s)) != FileKind::Directory) {
-        return entries;
-    }
     for (const VscodeVariant &variant : vscodeVariants()) {
-        entries.append(collectVariant(variant));
+        // A Flatpak build's folder is read like the native one, after it;
+        // a path both know is shown once by the search.
+        entries.append(collectVariant(variant, home + u"/.config/"_s + variant.configDir));
+        for (const QString &id : variant.flatpakIds) {
+            entries.append(collectVariant(variant, home + u"/.var/app/"_s + id + u"/config/"_s + variant.configDir));
+        }
     }
     return entries;
 }
@@ -300,10 +326,8 @@ struct WorkspaceHit {
 };
 } // namespace
 
-QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &variant)
+QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &variant, const QString &configDir)
 {
-    const QDir home = QDir::home();
-    const QString configDir = home.filePath(u".config/"_s + variant.configDir);
     const QString userDir = configDir + u"/User"_s;
     if (fileKind(userDir) != FileKind::Directory) {
         return {};
@@ -311,7 +335,7 @@ QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &var
 
     QStringList candidates;
     if (!variant.sharedStateDb.isEmpty()) {
-        candidates.append(home.filePath(variant.sharedStateDb));
+        candidates.append(QDir::home().filePath(variant.sharedStateDb));
     }
     candidates.append(userDir + u"/globalStorage/state.vscdb"_s);
 
@@ -385,6 +409,10 @@ QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &ent
         if (uriText.isEmpty()) {
             uriText = object.value(u"uri"_s).toString();
         }
+        // A recent multi-root workspace.
+        if (uriText.isEmpty()) {
+            uriText = object.value(u"workspace"_s).toObject().value(u"configPath"_s).toString();
+        }
         const QString path = localPathOfFileUri(uriText);
         if (path.isEmpty()) {
             continue;
@@ -440,6 +468,11 @@ QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storag
             continue;
         }
         const QJsonObject uri = item.value(u"uri"_s).toObject();
+        // A remote folder's path names a folder on another machine.
+        const QString scheme = uri.value(u"scheme"_s).toString();
+        if (!scheme.isEmpty() && scheme != u"file"_s) {
+            continue;
+        }
         QString path = uri.value(u"path"_s).toString();
         if (path.isEmpty()) {
             path = QUrl(uri.value(u"external"_s).toString(), QUrl::TolerantMode).toLocalFile();

@@ -15,9 +15,11 @@ struct VscodeVariant {
     QString iconName;
     // Extra global-state database under the home folder, read first; may be empty.
     QString sharedStateDb;
+    // Flatpak builds keep the same folder under ~/.var/app/<id>/config.
+    QStringList flatpakIds;
 };
 
-// The five known editors, in the order they are read.
+// The known editors, in the order they are read.
 const QList<VscodeVariant> &vscodeVariants();
 
 // An entry's name: the trimmed label when there is one, else the workspace
@@ -44,9 +46,9 @@ public:
     static constexpr int MAX_RECENT_PER_VARIANT = 20;
     static constexpr int MAX_PROJECTS_PER_VARIANT = 60;
 
-    // One variant: its global-state list (state databases, else storage.json),
-    // then what only its workspace storage knows.
-    static QList<ProjectEntry> collectVariant(const VscodeVariant &variant);
+    // One configuration folder of a variant: its global-state list (state
+    // databases, else storage.json), then what only its workspace storage knows.
+    static QList<ProjectEntry> collectVariant(const VscodeVariant &variant, const QString &configDir);
     // Entry objects of a recent list; every entry gets lastOpened = time.
     static QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const VscodeVariant &variant, qint64 time);
     // The recent submenu that the editor last put in its menu bar.
