@@ -81,7 +81,7 @@ public:
     // bad (program that cannot start).
     bool build(const QString &description) const
     {
-        static const QRegularExpression item(u"^(\\w+) (.+?)(?: @(\\d+))?(?: = (.*))?$"_s);
+        static const QRegularExpression item(u"^(\\w+) (.+?)(?: @(\\d+))?(?: =(?: (.*))?)?$"_s);
         for (const QString &line : description.split(u'\n', Qt::SkipEmptyParts)) {
             const QRegularExpressionMatch m = item.match(expand(line));
             const QString kind = m.captured(1), file = QDir(path()).filePath(m.captured(2));
