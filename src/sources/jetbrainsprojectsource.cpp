@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
+#include <QVersionNumber>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -108,46 +109,19 @@ namespace
 struct VersionDir {
     QString path;
     QString name;
-    // The numbers of the version, e.g. 2024 and 3; empty when it has none.
-    QStringList version;
+    // Null when the name carries no version.
+    QVersionNumber version;
 };
 
 // The version that follows a folder's product prefix and any edition
-// letters (PyCharmCE2024.3: 2024.3), split at its dots.
-QStringList versionOf(const QString &name, qsizetype prefixLength)
+// letters: 2024.3 for PyCharmCE2024.3.
+QVersionNumber versionOf(const QString &name, qsizetype prefixLength)
 {
     qsizetype start = prefixLength;
     while (start < name.size() && name.at(start).isLetter()) {
         ++start;
     }
-    qsizetype end = start;
-    while (end < name.size() && ((name.at(end) >= u'0' && name.at(end) <= u'9') || (end > start && name.at(end) == u'.'))) {
-        ++end;
-    }
-    return end > start ? name.sliced(start, end - start).split(u'.') : QStringList();
-}
-
-// Compares two versions number by number, by value; a missing or empty
-// number counts as 0.
-int compareVersions(const QStringList &a, const QStringList &b)
-{
-    for (qsizetype i = 0; i < qMax(a.size(), b.size()); ++i) {
-        QStringView x = a.value(i), y = b.value(i);
-        // Any length of digits: without leading zeros, the longer number is the greater.
-        while (x.startsWith(u'0')) {
-            x = x.sliced(1);
-        }
-        while (y.startsWith(u'0')) {
-            y = y.sliced(1);
-        }
-        if (x.size() != y.size()) {
-            return x.size() < y.size() ? -1 : 1;
-        }
-        if (const int c = x.compare(y)) {
-            return c;
-        }
-    }
-    return 0;
+    return QVersionNumber::fromString(name.sliced(start));
 }
 } // namespace
 
@@ -196,10 +170,10 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
         // versions in collator order, the native folder before a Flatpak
         // one of the same name; folders without a version last.
         std::stable_sort(dirs.begin(), dirs.end(), [&collator](const VersionDir &a, const VersionDir &b) {
-            if (a.version.isEmpty() != b.version.isEmpty()) {
-                return b.version.isEmpty();
+            if (a.version.isNull() != b.version.isNull()) {
+                return b.version.isNull();
             }
-            const int byVersion = compareVersions(a.version, b.version);
+            const int byVersion = QVersionNumber::compare(a.version, b.version);
             return byVersion != 0 ? byVersion > 0 : collator.compare(a.name, b.name) > 0;
         });
 
