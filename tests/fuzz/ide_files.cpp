@@ -1,0 +1,20 @@
+// The input as each file the sources read: a recent-projects file, and VS
+// Code's storage.json (whose legacy list has the shape of a state database's)
+// and a workspace.json.
+
+#include "fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const QString home = fuzzHome(u"home"_s, u"src/app/.keep|src/my project/.keep|notes.txt|w/team.code-workspace|RiderProjects/Shop/Shop.sln"_s);
+    const QByteArray bytes(reinterpret_cast<const char *>(data), size);
+    for (const char *file :
+        {"Code/User/globalStorage/storage.json", "Code/User/workspaceStorage/1/workspace.json", "JetBrains/Rider1/options/recentSolutions.xml"}) {
+        put(home + u"/.config/"_s + QLatin1String(file), bytes);
+    }
+    // Whatever the files hold, only projects that exist come out.
+    for (const ProjectEntry &entry : JetbrainsProjectSource().collectProjects() + VscodeProjectSource().collectProjects()) {
+        CHECK(entry.path.startsWith(u'/') && QFileInfo::exists(entry.path));
+    }
+    return 0;
+}
