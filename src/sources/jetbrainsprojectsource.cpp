@@ -17,6 +17,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -280,34 +281,27 @@ bool looksLikeIdeXml(const QByteArray &xml)
     constexpr qsizetype maxTags = 100000;
     constexpr qsizetype maxTagLength = 64 * 1024;
     constexpr int maxAttributes = 64;
+    const char *p = xml.constData();
+    const char *const end = p + xml.size();
     qsizetype tags = 0;
-    qsizetype tagStart = -1;
-    int attributes = 0;
-    char quote = 0;
-    for (qsizetype i = 0; i < xml.size(); ++i) {
-        const char c = xml.at(i);
-        if (tagStart < 0) {
-            if (c == '<') {
-                tagStart = i;
-                attributes = 0;
-                if (++tags > maxTags) {
-                    return false;
-                }
-            }
-            continue;
-        }
-        if (i - tagStart > maxTagLength) {
+    // Text and quoted values are skipped with memchr: a search reads these
+    // files on every call.
+    while ((p = static_cast<const char *>(std::memchr(p, '<', end - p)))) {
+        if (++tags > maxTags) {
             return false;
         }
-        if (quote) {
-            quote = c == quote ? 0 : quote;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-            if (++attributes > maxAttributes) {
+        const char *const tag = p;
+        int attributes = 0;
+        for (++p; p < end && *p != '>'; ++p) {
+            if (*p == '"' || *p == '\'') {
+                p = static_cast<const char *>(std::memchr(p + 1, *p, end - p - 1));
+                if (++attributes > maxAttributes || !p) {
+                    return attributes <= maxAttributes && end - tag <= maxTagLength;
+                }
+            }
+            if (p - tag > maxTagLength) {
                 return false;
             }
-        } else if (c == '>') {
-            tagStart = -1;
         }
     }
     return true;
