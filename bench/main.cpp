@@ -125,7 +125,8 @@ struct PrivateBus {
         for (const QJsonValue &group : items ? answer.value(u"cont"_s).toArray() : QJsonArray()) {
             *items += group[u"items"_s].toArray().size();
         }
-        if (reply.type() != QDBusMessage::ReplyMessage || (items ? answer.value(u"mID"_s) != id : value != QVariant(true))) {
+        if (reply.type() != QDBusMessage::ReplyMessage
+            || (items ? answer.value(u"mID"_s) != id || !answer.value(u"cont"_s).isArray() : value != QVariant(true))) {
             qWarning().noquote() << "orlek-bench:" << method << keyword << "got" << reply.errorMessage() << value.toString();
             return -1;
         }

@@ -130,6 +130,7 @@ QByteArray recentXml(const QString &component, const JetbrainsIde &ide, const QS
 struct Pass {
     FloorCounts counts;
     struct stat st;
+    QByteArray content;
 
     bool stat(const QByteArray &path)
     {
@@ -158,9 +159,10 @@ struct Pass {
     // As a search must read what other programs write: opened without
     // blocking, taken only when fstat finds a regular file (which gives its
     // time too), read whole (up to maxBytes), a short read being the end.
-    QByteArray read(const QByteArray &path, qsizetype maxBytes = 65536)
+    // One buffer serves every file.
+    const QByteArray &read(const QByteArray &path, qsizetype maxBytes = 65536)
     {
-        QByteArray content;
+        content.resize(0);
         const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
             constexpr qsizetype chunk = 65536;
@@ -237,13 +239,15 @@ void vscodeFloor(Pass &pass, const QByteArray &home)
         }
         const QByteArray storage = user + "/workspaceStorage";
         for (const QByteArray &name : pass.stat(storage) && S_ISDIR(pass.st.st_mode) ? pass.listDirs(storage) : QList<QByteArray>()) {
-            const QByteArray json = pass.read(storage + '/' + name + "/workspace.json");
-            const QByteArray path = QByteArray::fromPercentEncoding(scan(json, "\"file://").value(0));
+            const QByteArray dir = storage + '/' + name;
+            const QByteArray &json = pass.read(dir + "/workspace.json");
             const bool workspace = json.contains("\"workspace\"");
+            const qsizetype at = json.indexOf("\"file://") + 8;
+            const QByteArray path = at < 8 ? QByteArray() : QByteArray::fromPercentEncoding(json.mid(at, json.indexOf('"', at) - at));
             if (!path.isEmpty() && pass.stat(path) && (workspace ? S_ISREG(pass.st.st_mode) && path.endsWith(".code-workspace") : S_ISDIR(pass.st.st_mode))) {
                 ++pass.counts.paths;
                 // The time: state.vscdb's, or workspace.json's from its fstat.
-                pass.stat(storage + '/' + name + "/state.vscdb");
+                pass.stat(dir + "/state.vscdb");
             }
         }
     }
@@ -260,13 +264,15 @@ void jetbrainsFloor(Pass &pass, const QByteArray &home)
         for (const QByteArray &name : names[root]) {
             newest = name.startsWith(ide.configPrefix.toUtf8()) && name > newest ? name : newest;
         }
-        QByteArray xml = pass.read(roots[root] + newest + "/options/recentProjects.xml");
+        QList<QByteArray> files = {"recentProjects.xml"};
         if (ide.ideKey == u"rider"_s) {
-            xml += pass.read(roots[root] + newest + "/options/recentSolutions.xml");
+            files.append("recentSolutions.xml");
         }
         // One stat per distinct recorded path: in these files, the entry keys.
-        for (const QByteArray &key : scan(xml, "<entry key=\"")) {
-            pass.counts.paths += pass.stat(key.startsWith("$USER_HOME$") ? home + key.mid(11) : key);
+        for (const QByteArray &file : std::as_const(files)) {
+            for (const QByteArray &key : scan(pass.read(roots[root] + newest + "/options/" + file), "<entry key=\"")) {
+                pass.counts.paths += pass.stat(key.startsWith("$USER_HOME$") ? home + key.mid(11) : key);
+            }
         }
     }
 }
