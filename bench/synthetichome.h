@@ -1,53 +1,33 @@
 #pragma once
 
-#include <QList>
 #include <QString>
-#include <QStringList>
 
-// What a generated home holds, for the report and for checking the I/O floor.
+// What a synthetic home holds.
 struct HomeCounts {
-    int workspaceDirs = 0;
-    // Entries of all recentProjects.xml files, every version directory.
+    int recentFolders = 0;
+    int stateDatabases = 0;
     int jetbrainsEntries = 0;
     int riderSolutions = 0;
-    // Paths recorded in the newest version directory of every catalogue row.
-    int jetbrainsNewestPaths = 0;
-    int vscodeRecent = 0;
-    int stateDatabases = 0;
-    // Of the last generate() call.
-    qint64 generationMs = 0;
+    // What one search must stat: the entries of the newest JetBrains files,
+    // the state databases' recent folders and the workspace-storage targets.
+    int searchedPaths = 0;
 };
 
-// Writes a home directory as a heavy user of every supported IDE would have
-// it: for each VS Code variant a state database with the recent list, a
-// storage.json and `dirsPerVariant` workspace-storage directories; for each
-// JetBrains catalogue row three version directories of recent projects, and
-// Rider's recent solutions. Every recorded path exists. The content is the
-// same for the same size, so runs can be compared.
-class SyntheticHome
-{
-public:
-    static constexpr int recentPerVariant = 50;
-    static constexpr int jetbrainsVersions = 3;
-    static constexpr int entriesPerFile = 50;
+// Writes a home as a heavy user of every supported IDE has it; the same size
+// always gives the same files. A file that cannot be written shows as a path
+// or a database that the floor does not find.
+HomeCounts writeSyntheticHome(const QString &home, int dirsPerVariant);
 
-    explicit SyntheticHome(const QString &home);
-
-    // Writes the home, or grows the workspace storage of one written before
-    // to the new size (it never shrinks): growing leaves the same files as
-    // writing at that size, without deleting and creating everything again.
-    // False with a message in error when a file cannot be written.
-    bool generate(int dirsPerVariant, QString *error);
-
-    HomeCounts counts() const
-    {
-        return m_counts;
-    }
-
-private:
-    QString m_home;
-    HomeCounts m_counts;
-    int m_dirsPerVariant = 0;
-    // Per variant, in catalogue order; empty until the home is written.
-    QList<QStringList> m_recentFolders;
+// What one pass of the I/O floor did, and how many recorded paths it found.
+struct FloorCounts {
+    int listings = 0;
+    int filesRead = 0;
+    qint64 bytesRead = 0;
+    int queries = 0;
+    int stats = 0;
+    int paths = 0;
 };
+
+// The file-system work that one search cannot avoid on such a home, with
+// plain system calls and without parsing (README.md lists it).
+FloorCounts ioFloor(const QString &home);
