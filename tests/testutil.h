@@ -43,6 +43,28 @@ inline bool writeStateDb(const QString &path, const QString &list, const QString
     return ok;
 }
 
+// What an editor that crashed leaves: the older list in the main file, the
+// newer one only in the -wal, and nobody holding the -shm.
+inline bool writeCrashedStateDb(const QString &path, const QString &older, const QString &newer)
+{
+    const QString live = path + u"~"_s;
+    bool ok = writeStateDb(live, older);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, live);
+        db.setDatabaseName(live);
+        QSqlQuery q(db);
+        ok = ok && db.open() && q.exec(u"PRAGMA journal_mode = WAL"_s) && q.exec(u"PRAGMA wal_autocheckpoint = 0"_s)
+            && q.prepare(u"UPDATE ItemTable SET value = ?"_s);
+        q.addBindValue(newer);
+        ok = ok && q.exec();
+        for (const QString &suffix : {u""_s, u"-wal"_s, u"-shm"_s}) {
+            ok = ok && QFile::copy(live + suffix, path + suffix);
+        }
+    }
+    QSqlDatabase::removeDatabase(live);
+    return ok;
+}
+
 // While it lives, HOME, the XDG data folders and PATH point into it.
 class FakeHome
 {
@@ -76,7 +98,8 @@ public:
     // One item a line: "<kind> <path>[ @<mtime ms>][ = <text>]", paths under
     // the home unless absolute. Kinds: d (folder), f (file; text with \n, or
     // "<name>" for a file under tests/data/), db and wal (state database
-    // holding the text as its recent list), ln (link to the text), fifo,
+    // holding the text as its recent list), crashed (one an editor left
+    // with "<older list> => <newer list>"), ln (link to the text), fifo,
     // x (program that appends "<name> <arg>..." to ~/launched.log) and
     // bad (program that cannot start).
     bool build(const QString &description) const
@@ -100,7 +123,9 @@ public:
                 text.replace(u"\\n"_s, u"\n"_s);
             }
             bool ok = true;
-            if (kind == u"db"_s || kind == u"wal"_s) {
+            if (kind == u"crashed"_s) {
+                ok = writeCrashedStateDb(file, text.section(u" => "_s, 0, 0), text.section(u" => "_s, 1));
+            } else if (kind == u"db"_s || kind == u"wal"_s) {
                 ok = writeStateDb(file, text, kind == u"wal"_s ? u"WAL"_s : u"DELETE"_s);
             } else if (kind == u"ln"_s) {
                 ok = QFile::link(text, file);

@@ -43,22 +43,12 @@ bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
         return false;
     }
 
-    // The size may change while we read; the limit holds whatever it becomes.
-    // One byte more than the file holds is asked for, so that reading it
-    // whole ends in a short read.
-    QByteArray contents;
-    const qint64 limit = qBound<qint64>(0, maxBytes, maxRecordFileSize);
-    contents.resize(qsizetype(qBound<qint64>(0, qint64(st.st_size) + 1, limit)));
+    // What the file held at the fstat, and never beyond the limit: one that
+    // grows meanwhile is being rewritten and read again at the next search.
+    QByteArray contents(qsizetype(qBound<qint64>(0, qint64(st.st_size), qMin(maxBytes, maxRecordFileSize))), Qt::Uninitialized);
     qint64 total = 0;
-    for (;;) {
-        if (total == contents.size()) {
-            if (total >= limit) {
-                break;
-            }
-            contents.resize(qsizetype(qMin<qint64>(limit, qMax<qint64>(4096, total * 2))));
-        }
-        const qint64 wanted = contents.size() - total;
-        const ssize_t n = ::read(fd, contents.data() + total, size_t(wanted));
+    while (total < contents.size()) {
+        const ssize_t n = ::read(fd, contents.data() + total, size_t(contents.size() - total));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -66,13 +56,6 @@ bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
             break;
         }
         total += n;
-        // A regular file that gives less than asked for once it has given
-        // all it held at the fstat is at its end; no further read is spent
-        // on an empty answer. Files whose size stat does not tell (0, as in
-        // /proc) are read until that answer.
-        if (n < wanted && st.st_size > 0 && total >= st.st_size) {
-            break;
-        }
     }
     ::close(fd);
     contents.truncate(qsizetype(total));

@@ -70,10 +70,8 @@ QString readExec(const QString &path)
     QString exec;
     bool inDesktopEntry = false;
     for (QStringView line : QStringView(text).split(u'\n')) {
+        // Comments and blank lines have no key "Exec" and start no group.
         line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u'#')) {
-            continue;
-        }
         if (line.startsWith(u'[')) {
             inDesktopEntry = line == u"[Desktop Entry]";
             continue;

@@ -27,13 +27,12 @@ int main(int argc, char *argv[])
     // The build tree, then where this copy is installed (any prefix, so that
     // /usr/local and relocated installs are translated too), the system's
     // copy, and Qt's own folder.
-    QStringList translationDirs = {
+    const QStringList translationDirs = {
         QCoreApplication::applicationDirPath() + u"/translations"_s,
         QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../share/orlek-plugin/translations"_s),
         u"/usr/share/orlek-plugin/translations"_s,
         QLibraryInfo::path(QLibraryInfo::TranslationsPath),
     };
-    translationDirs.removeDuplicates();
     bool translated = false;
     for (const QString &dir : translationDirs) {
         if (translator.load(u"orlek-plugin_%1"_s.arg(locale.name()), dir)) {

@@ -42,7 +42,6 @@ bool quitOnTerminationSignals()
 
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
 }
@@ -58,7 +57,6 @@ bool surviveClosedPipes()
 {
     struct sigaction action = {};
     action.sa_handler = onBrokenPipe;
-    sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     return ::sigaction(SIGPIPE, &action, nullptr) == 0;
 }
