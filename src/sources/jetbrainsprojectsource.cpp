@@ -383,9 +383,10 @@ bool JetbrainsProjectSource::matchPrefix(const QString &keyword, QString *rest) 
 
 namespace
 {
-// The launcher script of the first Toolbox installation (apps/<app>/ch-0/
-// <build>/bin/) whose application folder matches one of the IDE's
-// toolboxNames. Only the first matching application folder is looked at.
+// The launcher script of the first Toolbox installation whose application
+// folder matches one of the IDE's toolboxNames. Toolbox 1.x keeps one folder
+// per build (apps/<app>/ch-0/<build>); Toolbox 2 puts the IDE straight into
+// apps/<app>. Only the first matching application folder is looked at.
 QString findToolboxScript(const JetbrainsIde &ide)
 {
     const QDir apps(QDir::homePath() + u"/.local/share/JetBrains/Toolbox/apps"_s);
@@ -400,12 +401,18 @@ QString findToolboxScript(const JetbrainsIde &ide)
     }
 
     const QDir channel(apps.absoluteFilePath(*app + u"/ch-0"_s));
-    QStringList builds = channel.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
-    // Plain string order, greatest first: "9.1" comes before "10.2".
-    std::sort(builds.begin(), builds.end(), std::greater<QString>());
+    QStringList builds = {apps.absoluteFilePath(*app)};
+    if (channel.exists()) {
+        builds = channel.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+        // Plain string order, greatest first: "9.1" comes before "10.2".
+        std::sort(builds.begin(), builds.end(), std::greater<QString>());
+        for (QString &build : builds) {
+            build = channel.absoluteFilePath(build);
+        }
+    }
     for (const QString &build : std::as_const(builds)) {
         // Never another script of bin: format.sh, for one, rewrites the files it is given.
-        const QFileInfo script(channel.absoluteFilePath(build + u"/bin/"_s + ide.launcherScript));
+        const QFileInfo script(build + u"/bin/"_s + ide.launcherScript);
         if (script.isFile() && script.isExecutable()) {
             return script.absoluteFilePath();
         }
