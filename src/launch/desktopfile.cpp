@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -90,6 +91,16 @@ QString readExec(const QString &path)
     }
     return exec;
 }
+
+// The words of a desktop file's base name or of a candidate name, lower-cased:
+// "com.jetbrains.IntelliJ-IDEA-Ultimate" gives com, jetbrains, intellij,
+// idea and ultimate. Names match by whole words, so that codeblocks or
+// kcm_cursortheme are no entries of code or cursor.
+QStringList lowerParts(const QString &name)
+{
+    static const QRegularExpression separators(u"[._-]"_s);
+    return name.toLower().split(separators, Qt::SkipEmptyParts);
+}
 } // namespace
 
 QStringList findDesktopFiles(const QStringList &names)
@@ -97,13 +108,16 @@ QStringList findDesktopFiles(const QStringList &names)
     QStringList dirs = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
     dirs.append(u"/var/lib/snapd/desktop/applications"_s);
 
-    QStringList lowerNames;
-    lowerNames.reserve(names.size());
+    QList<QStringList> nameParts;
+    nameParts.reserve(names.size());
     for (const QString &name : names) {
-        lowerNames.append(name.toLower());
+        nameParts.append(lowerParts(name));
     }
 
-    QStringList result;
+    // A file named exactly as a candidate is the IDE's own entry; one that
+    // merely contains the name may be a variant or a URL handler.
+    QStringList exact;
+    QStringList containing;
     for (const QString &dirPath : std::as_const(dirs)) {
         const QDir dir(dirPath);
         if (!dir.exists()) {
@@ -114,16 +128,18 @@ QStringList findDesktopFiles(const QStringList &names)
             return a.fileName() < b.fileName();
         });
         for (const QFileInfo &file : std::as_const(files)) {
-            const QString baseName = file.completeBaseName().toLower();
-            const bool matches = std::any_of(lowerNames.cbegin(), lowerNames.cend(), [&baseName](const QString &name) {
-                return baseName.contains(name);
-            });
-            if (matches) {
-                result.append(file.absoluteFilePath());
+            const QString baseName = file.completeBaseName();
+            const QStringList parts = lowerParts(baseName);
+            if (names.contains(baseName, Qt::CaseInsensitive)) {
+                exact.append(file.absoluteFilePath());
+            } else if (std::any_of(nameParts.cbegin(), nameParts.cend(), [&parts](const QStringList &name) {
+                           return std::search(parts.cbegin(), parts.cend(), name.cbegin(), name.cend()) != parts.cend();
+                       })) {
+                containing.append(file.absoluteFilePath());
             }
         }
     }
-    return result;
+    return exact + containing;
 }
 
 QStringList parseDesktopExec(const QString &desktopFilePath)

@@ -5,8 +5,10 @@
 #include <QStringList>
 
 // Desktop files (*.desktop) in the applications folders, user's first, then
-// the system's, then snap's, whose complete base name contains any of names,
-// ignoring case. Within a folder they come in file-name order.
+// the system's, then snap's, that match any of names, ignoring case: first
+// those whose complete base name is one of names, then those whose base name
+// holds one of names as whole words (split at ".", "-" and "_"). Within a
+// folder they come in file-name order.
 QStringList findDesktopFiles(const QStringList &names);
 
 // The command of a desktop file's "Exec" key: the program, then its
