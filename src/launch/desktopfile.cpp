@@ -107,6 +107,11 @@ QStringList findDesktopFiles(const QStringList &names)
 {
     QStringList dirs = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
     dirs.append(u"/var/lib/snapd/desktop/applications"_s);
+    // Flatpak's exports, which a service started by D-Bus activation or a
+    // user unit may miss in XDG_DATA_DIRS; where it has them, there they stay.
+    dirs.append(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/flatpak/exports/share/applications"_s);
+    dirs.append(u"/var/lib/flatpak/exports/share/applications"_s);
+    dirs.removeDuplicates();
 
     QList<QStringList> nameParts;
     nameParts.reserve(names.size());
@@ -168,9 +173,13 @@ bool startFromDesktopFiles(const QStringList &names, const QString &path, const 
         if (command.isEmpty()) {
             continue;
         }
-        // The project goes last, wherever the entry's field code stood.
+        // The project goes last, wherever the entry's field code stood; only
+        // Flatpak's file forwarding wants it before its closing "@@": files
+        // outside the markers are not made visible in the sandbox.
         const QString program = command.constFirst();
-        const QStringList arguments = command.mid(1) << path;
+        QStringList arguments = command.mid(1);
+        const qsizetype closing = arguments.lastIndexOf(u"@@"_s);
+        arguments.insert(closing > arguments.indexOf(u"@@"_s) ? closing : arguments.size(), path);
         qCInfo(category) << "Launching" << program << arguments;
         if (QProcess::startDetached(program, arguments)) {
             return true;
