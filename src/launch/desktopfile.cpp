@@ -92,6 +92,33 @@ QString readExec(const QString &path)
     return exec;
 }
 
+// The arguments of an Exec value: blanks separate them, double quotes group
+// words, and inside quotes a backslash escapes '"', '`', '$' and '\' (a
+// second level on top of the string escapes). Empty arguments are dropped.
+QStringList splitExec(QStringView exec)
+{
+    QStringList arguments;
+    QString argument;
+    bool quoted = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (quoted && c == u'\\' && i + 1 < exec.size() && QStringView(u"\"`$\\").contains(exec.at(i + 1))) {
+            argument.append(exec.at(++i));
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (quoted || !c.isSpace()) {
+            argument.append(c);
+        } else if (!argument.isEmpty()) {
+            arguments.append(argument);
+            argument.clear();
+        }
+    }
+    if (!argument.isEmpty()) {
+        arguments.append(argument);
+    }
+    return arguments;
+}
+
 // The words of a desktop file's base name or of a candidate name, lower-cased:
 // "com.jetbrains.IntelliJ-IDEA-Ultimate" gives com, jetbrains, intellij,
 // idea and ultimate. Names match by whole words, so that codeblocks or
@@ -153,11 +180,11 @@ QStringList parseDesktopExec(const QString &desktopFilePath)
     if (exec.isEmpty()) {
         return {};
     }
-    QStringList command = QProcess::splitCommand(exec);
+    QStringList command = splitExec(exec);
     if (command.isEmpty()) {
         return {};
     }
-    // Field codes stand for what the caller passes; ours is always appended.
+    // Field codes stand for what the caller passes; the caller adds the path itself.
     command.removeIf([](const QString &token) {
         return token.startsWith(u'%');
     });
