@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -88,20 +89,65 @@ QString readExec(const QString &path)
     }
     return exec;
 }
+
+// The arguments of an Exec value: blanks separate them, double quotes group
+// words, and inside quotes a backslash escapes '"', '`', '$' and '\' (a
+// second level on top of the string escapes). Empty arguments are dropped.
+QStringList splitExec(QStringView exec)
+{
+    QStringList arguments;
+    QString argument;
+    bool quoted = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (quoted && c == u'\\' && i + 1 < exec.size() && QStringView(u"\"`$\\").contains(exec.at(i + 1))) {
+            argument.append(exec.at(++i));
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (quoted || !c.isSpace()) {
+            argument.append(c);
+        } else if (!argument.isEmpty()) {
+            arguments.append(argument);
+            argument.clear();
+        }
+    }
+    if (!argument.isEmpty()) {
+        arguments.append(argument);
+    }
+    return arguments;
+}
+
+// The words of a desktop file's base name or of a candidate name, lower-cased:
+// "com.jetbrains.IntelliJ-IDEA-Ultimate" gives com, jetbrains, intellij,
+// idea and ultimate. Names match by whole words, so that codeblocks or
+// kcm_cursortheme are no entries of code or cursor.
+QStringList lowerParts(const QString &name)
+{
+    static const QRegularExpression separators(u"[._-]"_s);
+    return name.toLower().split(separators, Qt::SkipEmptyParts);
+}
 } // namespace
 
 QStringList findDesktopFiles(const QStringList &names)
 {
     QStringList dirs = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
     dirs.append(u"/var/lib/snapd/desktop/applications"_s);
+    // Flatpak's exports, which a service started by D-Bus activation or a
+    // user unit may miss in XDG_DATA_DIRS; where it has them, there they stay.
+    dirs.append(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/flatpak/exports/share/applications"_s);
+    dirs.append(u"/var/lib/flatpak/exports/share/applications"_s);
+    dirs.removeDuplicates();
 
-    QStringList lowerNames;
-    lowerNames.reserve(names.size());
+    QList<QStringList> nameParts;
+    nameParts.reserve(names.size());
     for (const QString &name : names) {
-        lowerNames.append(name.toLower());
+        nameParts.append(lowerParts(name));
     }
 
-    QStringList result;
+    // A file named exactly as a candidate is the IDE's own entry; one that
+    // merely contains the name may be a variant or a URL handler.
+    QStringList exact;
+    QStringList containing;
     for (const QString &dirPath : std::as_const(dirs)) {
         const QDir dir(dirPath);
         if (!dir.exists()) {
@@ -112,16 +158,18 @@ QStringList findDesktopFiles(const QStringList &names)
             return a.fileName() < b.fileName();
         });
         for (const QFileInfo &file : std::as_const(files)) {
-            const QString baseName = file.completeBaseName().toLower();
-            const bool matches = std::any_of(lowerNames.cbegin(), lowerNames.cend(), [&baseName](const QString &name) {
-                return baseName.contains(name);
-            });
-            if (matches) {
-                result.append(file.absoluteFilePath());
+            const QString baseName = file.completeBaseName();
+            const QStringList parts = lowerParts(baseName);
+            if (names.contains(baseName, Qt::CaseInsensitive)) {
+                exact.append(file.absoluteFilePath());
+            } else if (std::any_of(nameParts.cbegin(), nameParts.cend(), [&parts](const QStringList &name) {
+                           return std::search(parts.cbegin(), parts.cend(), name.cbegin(), name.cend()) != parts.cend();
+                       })) {
+                containing.append(file.absoluteFilePath());
             }
         }
     }
-    return result;
+    return exact + containing;
 }
 
 QStringList parseDesktopExec(const QString &desktopFilePath)
@@ -130,11 +178,11 @@ QStringList parseDesktopExec(const QString &desktopFilePath)
     if (exec.isEmpty()) {
         return {};
     }
-    QStringList command = QProcess::splitCommand(exec);
+    QStringList command = splitExec(exec);
     if (command.isEmpty()) {
         return {};
     }
-    // Field codes stand for what the caller passes; ours is always appended.
+    // Field codes stand for what the caller passes; the caller adds the path itself.
     command.removeIf([](const QString &token) {
         return token.startsWith(u'%');
     });
@@ -150,9 +198,13 @@ bool startFromDesktopFiles(const QStringList &names, const QString &path, const 
         if (command.isEmpty()) {
             continue;
         }
-        // The project goes last, wherever the entry's field code stood.
+        // The project goes last, wherever the entry's field code stood; only
+        // Flatpak's file forwarding wants it before its closing "@@": files
+        // outside the markers are not made visible in the sandbox.
         const QString program = command.constFirst();
-        const QStringList arguments = command.mid(1) << path;
+        QStringList arguments = command.mid(1);
+        const qsizetype closing = arguments.lastIndexOf(u"@@"_s);
+        arguments.insert(closing > arguments.indexOf(u"@@"_s) ? closing : arguments.size(), path);
         qCInfo(category) << "Launching" << program << arguments;
         if (QProcess::startDetached(program, arguments)) {
             return true;

@@ -5,8 +5,11 @@
 #include <QStringList>
 
 // Desktop files (*.desktop) in the applications folders, user's first, then
-// the system's, then snap's, whose complete base name contains any of names,
-// ignoring case. Within a folder they come in file-name order.
+// the system's, then snap's, then Flatpak's exports (user's, system's), each
+// folder once, that match any of names, ignoring case: first those whose
+// complete base name is one of names, then those whose base name holds one of
+// names as whole words (split at ".", "-" and "_"). Within a folder they come
+// in file-name order.
 QStringList findDesktopFiles(const QStringList &names);
 
 // The command of a desktop file's "Exec" key: the program, then its
@@ -15,6 +18,7 @@ QStringList findDesktopFiles(const QStringList &names);
 QStringList parseDesktopExec(const QString &desktopFilePath);
 
 // Starts the first desktop file of findDesktopFiles(names) whose command
-// starts, with path appended as its last argument, and logs each try in
-// category. False when none started.
+// starts, with path appended as its last argument (or, for Flatpak's file
+// forwarding, before the closing "@@"), and logs each try in category. False
+// when none started.
 bool startFromDesktopFiles(const QStringList &names, const QString &path, const QLoggingCategory &(*category)());

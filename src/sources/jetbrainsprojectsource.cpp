@@ -1,9 +1,9 @@
 #include "jetbrainsprojectsource.h"
 
+#include "common/logging.h"
+#include "common/recordfile.h"
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
-#include "common/recordfile.h"
-#include "common/logging.h"
 
 #include <QBuffer>
 #include <QCollator>
@@ -24,60 +24,98 @@ using namespace Qt::Literals::StringLiterals;
 const QList<JetbrainsIde> &jetbrainsIdes()
 {
     static const QList<JetbrainsIde> ides = {
-        {u"IntelliJIdea"_s, QT_TRANSLATE_NOOP("JetbrainsProjectSource", "IntelliJ IDEA"), {u"jetbrains-idea"_s, u"idea"_s}, {u"IDEA"_s}, u"idea"_s, u"idea"_s},
-        {u"IdeaIC"_s, QT_TRANSLATE_NOOP("JetbrainsProjectSource", "IntelliJ IDEA"), {u"jetbrains-idea"_s, u"idea"_s}, {u"IDEA"_s}, u"idea"_s, u"idea"_s},
+        {u"IntelliJIdea"_s,
+            QT_TRANSLATE_NOOP("JetbrainsProjectSource", "IntelliJ IDEA"),
+            {u"jetbrains-idea"_s, u"idea"_s},
+            {u"IDEA"_s},
+            u"idea.sh"_s,
+            u"idea"_s,
+            u"idea"_s},
+        {u"IdeaIC"_s,
+            QT_TRANSLATE_NOOP("JetbrainsProjectSource", "IntelliJ IDEA"),
+            {u"jetbrains-idea"_s, u"idea"_s},
+            {u"IDEA"_s},
+            u"idea.sh"_s,
+            u"idea"_s,
+            u"idea"_s},
         {u"PyCharm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "PyCharm"),
             {u"jetbrains-pycharm"_s, u"pycharm"_s},
             {u"PyCharm"_s},
+            u"pycharm.sh"_s,
             u"pycharm"_s,
             u"pycharm"_s},
-        {u"CLion"_s, QT_TRANSLATE_NOOP("JetbrainsProjectSource", "CLion"), {u"jetbrains-clion"_s, u"clion"_s}, {u"CLion"_s}, u"clion"_s, u"clion"_s},
-        {u"GoLand"_s, QT_TRANSLATE_NOOP("JetbrainsProjectSource", "GoLand"), {u"jetbrains-goland"_s, u"goland"_s}, {u"GoLand"_s}, u"goland"_s, u"goland"_s},
+        {u"CLion"_s,
+            QT_TRANSLATE_NOOP("JetbrainsProjectSource", "CLion"),
+            {u"jetbrains-clion"_s, u"clion"_s},
+            {u"CLion"_s},
+            u"clion.sh"_s,
+            u"clion"_s,
+            u"clion"_s},
+        {u"GoLand"_s,
+            QT_TRANSLATE_NOOP("JetbrainsProjectSource", "GoLand"),
+            {u"jetbrains-goland"_s, u"goland"_s},
+            {u"GoLand"_s},
+            u"goland.sh"_s,
+            u"goland"_s,
+            u"goland"_s},
         {u"WebStorm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "WebStorm"),
             {u"jetbrains-webstorm"_s, u"webstorm"_s},
             {u"WebStorm"_s},
+            u"webstorm.sh"_s,
             u"webstorm"_s,
             u"webstorm"_s},
         {u"PhpStorm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "PhpStorm"),
             {u"jetbrains-phpstorm"_s, u"phpstorm"_s},
             {u"PhpStorm"_s},
+            u"phpstorm.sh"_s,
             u"phpstorm"_s,
             u"phpstorm"_s},
-        {u"Rider"_s, QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Rider"), {u"jetbrains-rider"_s, u"rider"_s}, {u"Rider"_s}, u"rider"_s, u"rider"_s},
+        {u"Rider"_s,
+            QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Rider"),
+            {u"jetbrains-rider"_s, u"rider"_s},
+            {u"Rider"_s},
+            u"rider.sh"_s,
+            u"rider"_s,
+            u"rider"_s},
         {u"DataGrip"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "DataGrip"),
             {u"jetbrains-datagrip"_s, u"datagrip"_s},
             {u"DataGrip"_s},
+            u"datagrip.sh"_s,
             u"datagrip"_s,
             u"datagrip"_s},
         {u"DataSpell"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "DataSpell"),
             {u"jetbrains-dataspell"_s, u"dataspell"_s},
             {u"DataSpell"_s},
+            u"dataspell.sh"_s,
             u"dataspell"_s,
             u"dataspell"_s},
         {u"RubyMine"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "RubyMine"),
             {u"jetbrains-rubymine"_s, u"rubymine"_s},
             {u"RubyMine"_s},
+            u"rubymine.sh"_s,
             u"rubymine"_s,
             u"rubymine"_s},
         {u"RustRover"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "RustRover"),
             {u"jetbrains-rustrover"_s, u"rustrover"_s},
             {u"RustRover"_s},
+            u"rustrover.sh"_s,
             u"rustrover"_s,
             u"rustrover"_s},
-        {u"Aqua"_s, QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Aqua"), {u"jetbrains-aqua"_s, u"aqua"_s}, {u"Aqua"_s}, u"aqua"_s, u"aqua"_s},
+        {u"Aqua"_s, QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Aqua"), {u"jetbrains-aqua"_s, u"aqua"_s}, {u"Aqua"_s}, u"aqua.sh"_s, u"aqua"_s, u"aqua"_s},
         // Android Studio keeps its own naming: no "jetbrains-" desktop name,
         // a hyphenated icon, and its folders under ~/.config/Google.
         {u"AndroidStudio"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Android Studio"),
             {u"android-studio"_s, u"androidstudio"_s},
             {u"android-studio"_s},
+            u"studio.sh"_s,
             u"android-studio"_s,
             u"androidstudio"_s},
     };
@@ -379,15 +417,16 @@ bool JetbrainsProjectSource::matchPrefix(const QString &keyword, QString *rest) 
 
 namespace
 {
-// The launcher script of the first Toolbox installation (apps/<app>/ch-0/
-// <build>/bin/*.sh) whose application folder matches one of toolboxNames.
-// Only the first matching application folder is looked at.
-QString findToolboxScript(const QStringList &toolboxNames)
+// The launcher script of the first Toolbox installation whose application
+// folder matches one of the IDE's toolboxNames. Toolbox 1.x keeps one folder
+// per build (apps/<app>/ch-0/<build>); Toolbox 2 puts the IDE straight into
+// apps/<app>. Only the first matching application folder is looked at.
+QString findToolboxScript(const JetbrainsIde &ide)
 {
     const QDir apps(QDir::homePath() + u"/.local/share/JetBrains/Toolbox/apps"_s);
     const QStringList appDirs = apps.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
-    const auto app = std::find_if(appDirs.cbegin(), appDirs.cend(), [&toolboxNames](const QString &appDir) {
-        return std::any_of(toolboxNames.cbegin(), toolboxNames.cend(), [&appDir](const QString &name) {
+    const auto app = std::find_if(appDirs.cbegin(), appDirs.cend(), [&ide](const QString &appDir) {
+        return std::any_of(ide.toolboxNames.cbegin(), ide.toolboxNames.cend(), [&appDir](const QString &name) {
             return appDir.contains(name, Qt::CaseInsensitive);
         });
     });
@@ -396,14 +435,20 @@ QString findToolboxScript(const QStringList &toolboxNames)
     }
 
     const QDir channel(apps.absoluteFilePath(*app + u"/ch-0"_s));
-    QStringList builds = channel.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
-    // Plain string order, greatest first: "9.1" comes before "10.2".
-    std::sort(builds.begin(), builds.end(), std::greater<QString>());
+    QStringList builds = {apps.absoluteFilePath(*app)};
+    if (channel.exists()) {
+        builds = channel.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+        // Plain string order, greatest first: "9.1" comes before "10.2".
+        std::sort(builds.begin(), builds.end(), std::greater<QString>());
+        for (QString &build : builds) {
+            build = channel.absoluteFilePath(build);
+        }
+    }
     for (const QString &build : std::as_const(builds)) {
-        const QDir bin(channel.absoluteFilePath(build + u"/bin"_s));
-        const QFileInfoList scripts = bin.entryInfoList({u"*.sh"_s}, QDir::Files | QDir::Executable, QDir::Unsorted);
-        if (!scripts.isEmpty()) {
-            return scripts.constFirst().absoluteFilePath();
+        // Never another script of bin: format.sh, for one, rewrites the files it is given.
+        const QFileInfo script(build + u"/bin/"_s + ide.launcherScript);
+        if (script.isFile() && script.isExecutable()) {
+            return script.absoluteFilePath();
         }
     }
     return QString();
@@ -424,7 +469,7 @@ bool JetbrainsProjectSource::open(const ProjectEntry &entry) const
         return true;
     }
 
-    const QString script = findToolboxScript(ide->toolboxNames);
+    const QString script = findToolboxScript(*ide);
     if (!script.isEmpty()) {
         qCInfo(ORLEK_JETBRAINS) << "Launching via Toolbox:" << script << entry.path;
         if (QProcess::startDetached(script, {entry.path})) {

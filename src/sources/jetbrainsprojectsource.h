@@ -10,6 +10,9 @@ struct JetbrainsIde {
     const char *productName;
     QStringList desktopNames;
     QStringList toolboxNames;
+    // The IDE's own start script in its bin folder, which also holds tools
+    // such as format.sh that must never be started with a project.
+    QString launcherScript;
     QString iconName;
     QString ideKey;
 };
