@@ -198,13 +198,9 @@ bool startFromDesktopFiles(const QStringList &names, const QString &path, const 
         if (command.isEmpty()) {
             continue;
         }
-        // The project goes last, wherever the entry's field code stood; only
-        // Flatpak's file forwarding wants it before its closing "@@": files
-        // outside the markers are not made visible in the sandbox.
+        // The project goes last, wherever the entry's field code stood.
         const QString program = command.constFirst();
-        QStringList arguments = command.mid(1);
-        const qsizetype closing = arguments.lastIndexOf(u"@@"_s);
-        arguments.insert(closing > arguments.indexOf(u"@@"_s) ? closing : arguments.size(), path);
+        const QStringList arguments = command.mid(1) << path;
         qCInfo(category) << "Launching" << program << arguments;
         if (QProcess::startDetached(program, arguments)) {
             return true;

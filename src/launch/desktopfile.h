@@ -18,7 +18,6 @@ QStringList findDesktopFiles(const QStringList &names);
 QStringList parseDesktopExec(const QString &desktopFilePath);
 
 // Starts the first desktop file of findDesktopFiles(names) whose command
-// starts, with path appended as its last argument (or, for Flatpak's file
-// forwarding, before the closing "@@"), and logs each try in category. False
-// when none started.
+// starts, with path appended as its last argument, and logs each try in
+// category. False when none started.
 bool startFromDesktopFiles(const QStringList &names, const QString &path, const QLoggingCategory &(*category)());
