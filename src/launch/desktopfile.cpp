@@ -63,10 +63,8 @@ QString readExec(const QString &path)
     if (!readRecordFile(path, &file)) {
         return QString();
     }
-    QString text = QString::fromUtf8(file.contents);
-    if (text.startsWith(QChar::ByteOrderMark)) {
-        text.remove(0, 1);
-    }
+    // A byte-order mark is dropped by the decoding.
+    const QString text = QString::fromUtf8(file.contents);
 
     QString exec;
     bool inDesktopEntry = false;
