@@ -25,6 +25,22 @@ inline bool setMtime(const QString &path, qint64 ms)
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+// The text with each `<n>*<unit>` replaced by n units, "#" in a unit by its number.
+inline QString repeated(QString text)
+{
+    static const QRegularExpression run(u"`(\\d+)\\*([^`]*)`"_s);
+    for (QRegularExpressionMatch m; (m = run.match(text)).hasMatch();) {
+        const QString unit = m.captured(2);
+        const int n = m.captured(1).toInt();
+        QString out = unit.contains(u'#') ? QString() : unit.repeated(n);
+        for (int i = 0; unit.contains(u'#') && i < n; ++i) {
+            out += QString(unit).replace(u'#', QString::number(i));
+        }
+        text.replace(m.capturedStart(), m.capturedLength(), out);
+    }
+    return text;
+}
+
 // A state database as the editors make it; journal is "DELETE" or "WAL".
 inline bool writeStateDb(const QString &path, const QString &list, const QString &journal = u"DELETE"_s)
 {
@@ -96,7 +112,8 @@ public:
     }
 
     // One item a line: "<kind> <path>[ @<mtime ms>][ = <text>]", paths under
-    // the home unless absolute. Kinds: d (folder), f (file; text with \n, or
+    // the home unless absolute. Kinds: d (folder), f (file; text with \n and
+    // `<n>*<unit>` repeats, or
     // "<name>" for a file under tests/data/), db and wal (state database
     // holding the text as its recent list), crashed (one an editor left
     // with "<older list> => <newer list>"), ln (link to the text), fifo,
@@ -116,11 +133,14 @@ public:
                 text = u"#!/bin/sh\nl=${0##*/}; for a; do l=\"$l <$a>\"; done; echo \"$l\" >> \"$HOME/launched.log\"\n"_s;
             } else if (kind == u"bad"_s) {
                 text = u"#!/nonexistent/interpreter\n"_s;
-            } else if (text.startsWith(u'<')) {
+            } else if (text.startsWith(u'<') && !text.contains(u'>')) {
                 QFile data(QFINDTESTDATA(u"data/"_s + text.mid(1)));
-                text = data.open(QIODevice::ReadOnly) ? expand(QString::fromUtf8(data.readAll())) : QString();
+                if (!data.open(QIODevice::ReadOnly)) {
+                    return false;
+                }
+                text = expand(QString::fromUtf8(data.readAll()));
             } else {
-                text.replace(u"\\n"_s, u"\n"_s);
+                text = repeated(text.replace(u"\\n"_s, u"\n"_s));
             }
             bool ok = true;
             if (kind == u"crashed"_s) {

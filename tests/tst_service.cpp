@@ -22,22 +22,6 @@ constexpr int slow = 1;
 
 const QString service = u"org.velari.sorvex.orlek"_s;
 
-// The text with each `<n>*<unit>` replaced by n units, "#" in a unit by its number.
-QString repeated(QString text)
-{
-    static const QRegularExpression run(u"`(\\d+)\\*([^`]*)`"_s);
-    for (QRegularExpressionMatch m; (m = run.match(text)).hasMatch();) {
-        const QString unit = m.captured(2);
-        const int n = m.captured(1).toInt();
-        QString out = unit.contains(u'#') ? QString() : unit.repeated(n);
-        for (int i = 0; unit.contains(u'#') && i < n; ++i) {
-            out += QString(unit).replace(u'#', QString::number(i));
-        }
-        text.replace(m.capturedStart(), m.capturedLength(), out);
-    }
-    return text;
-}
-
 QString answer(const QDBusMessage &reply)
 {
     if (reply.type() != QDBusMessage::ReplyMessage) {

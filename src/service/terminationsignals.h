@@ -9,4 +9,4 @@ bool quitOnTerminationSignals();
 // or terminal that started the service is gone) fail with EPIPE instead of
 // ending the service. The handler does nothing; SIG_IGN would be inherited by
 // every IDE the service starts, a handler is reset for them.
-bool surviveClosedPipes();
+void surviveClosedPipes();

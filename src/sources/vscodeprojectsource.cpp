@@ -518,10 +518,9 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
     QList<WorkspaceHit> hits;
     const QStringList dirs = subdirectories(storageDir);
     for (const QString &dir : dirs) {
+        // A file that cannot be read reads as empty, which is no JSON.
         RecordFile file;
-        if (!readRecordFile(dir + u"/workspace.json"_s, &file)) {
-            continue;
-        }
+        readRecordFile(dir + u"/workspace.json"_s, &file);
         QJsonParseError error;
         const QJsonObject root = QJsonDocument::fromJson(file.contents, &error).object();
         if (error.error != QJsonParseError::NoError) {
