@@ -320,10 +320,6 @@ QJsonArray readStateDbEntries(const QString &path)
     return document.object().value(u"entries"_s).toArray();
 }
 
-struct WorkspaceHit {
-    QString path;
-    qint64 time;
-};
 } // namespace
 
 QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &variant, const QString &configDir)
@@ -379,16 +375,19 @@ QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &var
     for (const ProjectEntry &entry : std::as_const(entries)) {
         seen.insert(entry.path);
     }
-    const QList<ProjectEntry> stored = scanWorkspaceStorage(configDir, variant);
-    for (const ProjectEntry &entry : stored) {
+    // Entries are made only for the hits that are taken: a storage may hold
+    // thousands.
+    const EntryMaker makeEntry(variant);
+    const QList<WorkspaceHit> hits = scanWorkspaceStorage(configDir);
+    for (const WorkspaceHit &hit : hits) {
         if (entries.size() >= MAX_PROJECTS_PER_VARIANT) {
             break;
         }
-        if (seen.contains(entry.path)) {
+        if (seen.contains(hit.path)) {
             continue;
         }
-        seen.insert(entry.path);
-        entries.append(entry);
+        seen.insert(hit.path);
+        entries.append(makeEntry(hit.path, QString(), hit.time));
     }
     return entries;
 }
@@ -508,7 +507,7 @@ QList<ProjectEntry> VscodeProjectSource::readLegacyOpenedPaths(const QString &st
     return readRecentEntries(entries, variant, file.modified);
 }
 
-QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &configDir, const VscodeVariant &variant)
+QList<WorkspaceHit> VscodeProjectSource::scanWorkspaceStorage(const QString &configDir)
 {
     const QString storageDir = configDir + u"/User/workspaceStorage"_s;
     if (fileKind(storageDir) != FileKind::Directory) {
@@ -551,13 +550,7 @@ QList<ProjectEntry> VscodeProjectSource::scanWorkspaceStorage(const QString &con
         return a.time > b.time;
     });
 
-    const EntryMaker makeEntry(variant);
-    QList<ProjectEntry> entries;
-    entries.reserve(hits.size());
-    for (const WorkspaceHit &hit : std::as_const(hits)) {
-        entries.append(makeEntry(hit.path, QString(), hit.time));
-    }
-    return entries;
+    return hits;
 }
 
 bool VscodeProjectSource::matchPrefix(const QString &keyword, QString *rest) const

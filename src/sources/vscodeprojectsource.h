@@ -30,6 +30,13 @@ QString entryDisplayName(const QString &path, const QString &label);
 // unless its scheme is "file" and the path is absolute.
 QString localPathOfFileUri(const QString &uriText);
 
+// A folder or workspace file that a workspace storage names, and when it was
+// last used (ms since the epoch).
+struct WorkspaceHit {
+    QString path;
+    qint64 time;
+};
+
 // Recent folders and workspaces of the VS Code family of editors.
 class VscodeProjectSource : public ProjectSource
 {
@@ -56,5 +63,5 @@ public:
     // The list older releases kept in storage.json.
     static QList<ProjectEntry> readLegacyOpenedPaths(const QString &storagePath, const VscodeVariant &variant);
     // Folders and workspaces of configDir/User/workspaceStorage, newest first.
-    static QList<ProjectEntry> scanWorkspaceStorage(const QString &configDir, const VscodeVariant &variant);
+    static QList<WorkspaceHit> scanWorkspaceStorage(const QString &configDir);
 };
