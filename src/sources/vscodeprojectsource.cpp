@@ -526,10 +526,8 @@ QList<WorkspaceHit> VscodeProjectSource::scanWorkspaceStorage(const QString &con
             continue;
         }
         const QString folder = root.value(u"folder"_s).toString();
-        const QString workspace = root.value(u"workspace"_s).toString();
         const bool isFolder = !folder.isEmpty();
-        const QString &uriText = isFolder ? folder : workspace;
-        const QString path = localPathOfFileUri(uriText);
+        const QString path = localPathOfFileUri(isFolder ? folder : root.value(u"workspace"_s).toString());
         if (path.isEmpty()) {
             continue;
         }
