@@ -412,10 +412,8 @@ QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &ent
         if (uriText.isEmpty()) {
             uriText = object.value(u"workspace"_s).toObject().value(u"configPath"_s).toString();
         }
+        // An empty path, for a URI that names no local file, names nothing.
         const QString path = localPathOfFileUri(uriText);
-        if (path.isEmpty()) {
-            continue;
-        }
         const FileKind kind = fileKind(path);
         if (kind == FileKind::Missing) {
             continue;
@@ -527,10 +525,8 @@ QList<WorkspaceHit> VscodeProjectSource::scanWorkspaceStorage(const QString &con
         }
         const QString folder = root.value(u"folder"_s).toString();
         const bool isFolder = !folder.isEmpty();
+        // An empty path, for a URI that names no local file, names nothing.
         const QString path = localPathOfFileUri(isFolder ? folder : root.value(u"workspace"_s).toString());
-        if (path.isEmpty()) {
-            continue;
-        }
         const FileKind kind = fileKind(path);
         if (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && isWorkspaceFileName(fileNameOf(path)))) {
             continue;
