@@ -237,3 +237,15 @@ private:
         return recorded;
     }
 };
+
+// A row of a reading table: the home it describes, then what the source made
+// of it, with the messages of its category.
+inline void checkCollected(const ProjectSource &source, const char *category)
+{
+    QFETCH(QString, home);
+    QFETCH(QString, entries);
+    FakeHome fakeHome;
+    QVERIFY(fakeHome.build(home));
+    const Collected collected(category);
+    QCOMPARE(collected.text(source.collectProjects(), fakeHome), entries);
+}

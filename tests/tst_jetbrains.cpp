@@ -1,4 +1,4 @@
-// What the Jetbrains source reads from homes that case rows describe.
+// What the JetBrains source reads from homes that case rows describe.
 
 #include "sources/jetbrainsprojectsource.h"
 #include "testutil.h"
@@ -15,12 +15,7 @@ private Q_SLOTS:
 
     void collect()
     {
-        QFETCH(QString, home);
-        QFETCH(QString, entries);
-        FakeHome fakeHome;
-        QVERIFY(fakeHome.build(home));
-        const Collected collected("org.velari.sorvex.orlek.jetbrains");
-        QCOMPARE(collected.text(JetbrainsProjectSource().collectProjects(), fakeHome), entries);
+        checkCollected(JetbrainsProjectSource(), "org.velari.sorvex.orlek.jetbrains");
     }
 };
 

@@ -1,4 +1,4 @@
-// What the Vscode source reads from homes that case rows describe.
+// What the VS Code source reads from homes that case rows describe.
 
 #include "sources/vscodeprojectsource.h"
 #include "testutil.h"
@@ -15,12 +15,7 @@ private Q_SLOTS:
 
     void collect()
     {
-        QFETCH(QString, home);
-        QFETCH(QString, entries);
-        FakeHome fakeHome;
-        QVERIFY(fakeHome.build(home));
-        const Collected collected("org.velari.sorvex.orlek.vscode");
-        QCOMPARE(collected.text(VscodeProjectSource().collectProjects(), fakeHome), entries);
+        checkCollected(VscodeProjectSource(), "org.velari.sorvex.orlek.vscode");
     }
 };
 
