@@ -215,8 +215,9 @@ int main(int argc, char *argv[])
     }
 
     QTextStream out(stdout);
-    out << "home: " << vscodeVariants().size() << " VS Code variants x " << dirs << " workspace-storage folders, " << h.recentFolders << " recent folders in " << h.stateDatabases
-        << " state databases; 14 JetBrains rows x 3 versions (" << h.jetbrainsEntries << " entries) + " << h.riderSolutions << " Rider solutions\n"
+    out << "home: " << vscodeVariants().size() << " VS Code variants x " << dirs << " workspace-storage folders, " << h.recentFolders << " recent folders in "
+        << h.stateDatabases << " state databases; 14 JetBrains rows x 3 versions (" << h.jetbrainsEntries << " entries) + " << h.riderSolutions
+        << " Rider solutions\n"
         << "I/O floor per search: " << f.listings << " listings, " << f.filesRead << " files read (" << QString::number(f.bytesRead / 1048576.0, 'f', 1)
         << " MB), " << f.queries << " queries, " << f.stats << " stats\nitems per answer:";
     for (auto it = itemsPerKeyword.cbegin(); it != itemsPerKeyword.cend(); ++it) {

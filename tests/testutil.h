@@ -220,7 +220,8 @@ public:
     {
         QStringList out = lines();
         for (const ProjectEntry &e : entries) {
-            out << QStringList{e.ideName, e.name, e.path, e.icon, e.ideKey, e.sourceId, QString::number(e.lastOpened)}.join(u'|') + (e.id == e.path ? QString() : u"|id "_s + e.id);
+            out << QStringList{e.ideName, e.name, e.path, e.icon, e.ideKey, e.sourceId, QString::number(e.lastOpened)}.join(u'|')
+                    + (e.id == e.path ? QString() : u"|id "_s + e.id);
         }
         return home.shorten(out.join(u'\n'));
     }

@@ -107,27 +107,15 @@ FileKind fileKind(const QString &path)
 QStringList subdirectories(const QString &dir)
 {
     QStringList paths;
-    QByteArray native = nativePath(dir);
+    const QByteArray native = nativePath(dir);
     DIR *listing = native.isEmpty() ? nullptr : ::opendir(native.constData());
     if (!listing) {
         return paths;
     }
     const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
-    if (!native.endsWith('/')) {
-        native += '/';
-    }
     while (const dirent *entry = ::readdir(listing)) {
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        // The listing tells the type of most entries; links and file systems
-        // that do not tell need a stat.
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st;
-            isDirectory = ::stat(QByteArray(native + entry->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (isDirectory) {
+        // No stat per entry: one that is no folder has nothing to read below it.
+        if (entry->d_name[0] != '.') {
             paths.append(prefix + QString::fromUtf8(entry->d_name));
         }
     }

@@ -40,9 +40,8 @@ enum class FileKind {
 // them. A path holding a NUL names nothing.
 FileKind fileKind(const QString &path);
 
-// The subdirectories of dir, each as dir, "/" and its name: links to
-// directories count, hidden ones (and "." and "..") do not; in the order the
-// file system lists them. The directories that QDirIterator(dir, QDir::Dirs |
-// QDir::NoDotAndDotDot) gives, without a QFileInfo per entry (it also gives
-// links to devices, FIFOs and sockets).
+// The entries of dir that may be folders, each as dir, "/" and its name,
+// in the order the file system lists them; hidden ones (and "." and "..")
+// are left out. Entries that are no folders, nor links to one, are listed
+// too: reading below them fails, as it does for a folder without the file.
 QStringList subdirectories(const QString &dir);

@@ -183,13 +183,8 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
         }
     }
 
-    // The default locale collates as its LC_COLLATE says. A C/POSIX collator
-    // (LANG unset or C, or LC_COLLATE=C) ignores numeric mode and would rank
-    // 2024.9 above 2024.10, so it gives way to an English one.
+    // Only folders of one version are left to the collator.
     QCollator collator;
-    if (collator.locale().language() == QLocale::C) {
-        collator.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
     collator.setNumericMode(true);
 
     const QString solutionsLabel = QCoreApplication::translate("JetbrainsProjectSource", "Solutions");
@@ -373,7 +368,8 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml,
     buffer.setData(xml);
     buffer.open(QIODevice::ReadOnly);
     QXmlStreamReader reader(&buffer);
-    // The IDEs use no namespaces; resolving them costs time on every element.
+    // The IDEs use no namespaces: an element with a stray prefix must not end
+    // the reading, and resolving them costs time on every element.
     reader.setNamespaceProcessing(false);
     // A malformed or truncated file ends the loop like a complete one; the
     // entries finished before the fault are kept.

@@ -1,9 +1,9 @@
 #include "vscodeprojectsource.h"
 
+#include "common/logging.h"
+#include "common/recordfile.h"
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
-#include "common/recordfile.h"
-#include "common/logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
