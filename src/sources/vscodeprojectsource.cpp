@@ -515,14 +515,11 @@ QList<WorkspaceHit> VscodeProjectSource::scanWorkspaceStorage(const QString &con
     QList<WorkspaceHit> hits;
     const QStringList dirs = subdirectories(storageDir);
     for (const QString &dir : dirs) {
-        // A file that cannot be read reads as empty, which is no JSON.
+        // A file that cannot be read reads as empty, and one that is no JSON
+        // object as an empty object: neither names a folder or workspace.
         RecordFile file;
         readRecordFile(dir + u"/workspace.json"_s, &file);
-        QJsonParseError error;
-        const QJsonObject root = QJsonDocument::fromJson(file.contents, &error).object();
-        if (error.error != QJsonParseError::NoError) {
-            continue;
-        }
+        const QJsonObject root = QJsonDocument::fromJson(file.contents).object();
         const QString folder = root.value(u"folder"_s).toString();
         const bool isFolder = !folder.isEmpty();
         // An empty path, for a URI that names no local file, names nothing.
