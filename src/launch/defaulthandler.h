@@ -2,7 +2,6 @@
 
 #include <QString>
 
-// Opens a local path with the desktop's default handler (the file manager for
-// a directory). Works in a windowless QCoreApplication too, where Qt's own
-// desktop services refuse to run.
+// Opens a local path with the desktop's default handler, xdg-open (the file
+// manager for a directory).
 bool openWithDefaultHandler(const QString &path);

@@ -164,95 +164,11 @@ QVersionNumber versionOf(const QString &name, qsizetype prefixLength)
 }
 } // namespace
 
-QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
-{
-    constexpr int maxProjectsPerIde = 20;
-
-    const QString home = QDir::homePath();
-    const QString configRoot = QDir(home).filePath(u".config"_s);
-    // Version folders, each as root, "/" and name: the native ones first,
-    // then those of Flatpak installs, which keep the same tree.
-    QStringList jetbrainsDirs = subdirectories(configRoot + u"/JetBrains"_s);
-    QStringList googleDirs = subdirectories(configRoot + u"/Google"_s);
-    for (const QString &app : subdirectories(home + u"/.var/app"_s)) {
-        const QStringView id = QStringView(app).sliced(app.lastIndexOf(u'/') + 1);
-        if (id.startsWith(u"com.jetbrains."_s)) {
-            jetbrainsDirs.append(subdirectories(app + u"/config/JetBrains"_s));
-        } else if (id == u"com.google.AndroidStudio"_s) {
-            googleDirs.append(subdirectories(app + u"/config/Google"_s));
-        }
-    }
-
-    // Only folders of one version are left to the collator.
-    QCollator collator;
-    collator.setNumericMode(true);
-
-    const QString solutionsLabel = QCoreApplication::translate("JetbrainsProjectSource", "Solutions");
-
-    QList<ProjectEntry> result;
-    for (const JetbrainsIde &row : jetbrainsIdes()) {
-        const bool studio = row.ideKey == u"androidstudio"_s;
-
-        QList<VersionDir> dirs;
-        for (const QString &dir : studio ? googleDirs : jetbrainsDirs) {
-            const QString name = dir.sliced(dir.lastIndexOf(u'/') + 1);
-            if (name.startsWith(row.configPrefix)) {
-                dirs.append({dir, name, versionOf(name, row.configPrefix.size())});
-            }
-        }
-        // Newest version first, whatever edition letters precede it; equal
-        // versions in collator order, the native folder before a Flatpak
-        // one of the same name; folders without a version last.
-        std::stable_sort(dirs.begin(), dirs.end(), [&collator](const VersionDir &a, const VersionDir &b) {
-            if (a.version.isNull() != b.version.isNull()) {
-                return b.version.isNull();
-            }
-            const int byVersion = QVersionNumber::compare(a.version, b.version);
-            return byVersion != 0 ? byVersion > 0 : collator.compare(a.name, b.name) > 0;
-        });
-
-        QSet<QString> seen;
-        for (const VersionDir &versionDir : std::as_const(dirs)) {
-            const QString &dir = versionDir.path;
-            QStringList files = {dir + u"/options/recentProjects.xml"_s};
-            if (row.ideKey == u"rider"_s) {
-                files.append(dir + u"/options/recentSolutions.xml"_s);
-            }
-
-            QList<ProjectEntry> found;
-            for (const QString &file : std::as_const(files)) {
-                const QString label = file.endsWith(u"recentSolutions.xml"_s) ? solutionsLabel : QString();
-                found.append(readRecentFile(file, row, label));
-            }
-            std::stable_sort(found.begin(), found.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
-                return a.lastOpened > b.lastOpened;
-            });
-
-            int count = 0;
-            for (const ProjectEntry &entry : std::as_const(found)) {
-                if (seen.contains(entry.path)) {
-                    continue;
-                }
-                seen.insert(entry.path);
-                result.append(entry);
-                if (++count == maxProjectsPerIde) {
-                    break;
-                }
-            }
-            // The newest version that knows any project speaks for the product.
-            if (count > 0) {
-                qCDebug(ORLEK_JETBRAINS) << row.productName << ": using" << dir << count << "items";
-                break;
-            }
-        }
-    }
-    return result;
-}
-
 namespace
 {
-// addRecentProject for the paths of one file: what its entries share is
-// worked out once, not once per path.
+// Makes an entry for a path as the IDE recorded it, unless it is empty, not
+// absolute after expanding $USER_HOME$, or no longer exists. What the entries
+// of one file share is worked out once, not once per path.
 class RecentProjectAdder
 {
 public:
@@ -339,22 +255,8 @@ bool looksLikeIdeXml(const QByteArray &xml)
     }
     return true;
 }
-} // namespace
 
-QList<ProjectEntry> JetbrainsProjectSource::readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label)
-{
-    RecordFile file;
-    if (!readRecordFile(filePath, &file)) {
-        return {};
-    }
-    if (!looksLikeIdeXml(file.contents)) {
-        qCDebug(ORLEK_JETBRAINS) << "Skipping" << filePath << ": no IDE writes a file of this shape";
-        return {};
-    }
-    return readRecentXml(file.contents, file.modified, row, label);
-}
-
-QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml, qint64 fileTime, const JetbrainsIde &row, const QString &label)
+QList<ProjectEntry> readRecentXml(const QByteArray &xml, qint64 fileTime, const JetbrainsIde &row, const QString &label)
 {
     const RecentProjectAdder addRecentProject(row, label);
     QList<ProjectEntry> entries;
@@ -401,9 +303,105 @@ QList<ProjectEntry> JetbrainsProjectSource::readRecentXml(const QByteArray &xml,
     return entries;
 }
 
-void JetbrainsProjectSource::addRecentProject(const JetbrainsIde &row, const QString &label, QList<ProjectEntry> &list, const QString &path, qint64 time)
+// The projects one recent-projects file offers, in file order. label is
+// empty, or the translated kind of list ("Solutions") for the group name.
+QList<ProjectEntry> readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label)
 {
-    RecentProjectAdder(row, label)(list, path, time);
+    RecordFile file;
+    if (!readRecordFile(filePath, &file)) {
+        return {};
+    }
+    if (!looksLikeIdeXml(file.contents)) {
+        qCDebug(ORLEK_JETBRAINS) << "Skipping" << filePath << ": no IDE writes a file of this shape";
+        return {};
+    }
+    return readRecentXml(file.contents, file.modified, row, label);
+}
+} // namespace
+
+QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
+{
+    constexpr int maxProjectsPerIde = 20;
+
+    const QString home = QDir::homePath();
+    const QString configRoot = QDir(home).filePath(u".config"_s);
+    // Version folders, each as root, "/" and name: the native ones first,
+    // then those of Flatpak installs, which keep the same tree.
+    QStringList jetbrainsDirs = subdirectories(configRoot + u"/JetBrains"_s);
+    QStringList googleDirs = subdirectories(configRoot + u"/Google"_s);
+    for (const QString &app : subdirectories(home + u"/.var/app"_s)) {
+        const QStringView id = QStringView(app).sliced(app.lastIndexOf(u'/') + 1);
+        if (id.startsWith(u"com.jetbrains."_s)) {
+            jetbrainsDirs.append(subdirectories(app + u"/config/JetBrains"_s));
+        } else if (id == u"com.google.AndroidStudio"_s) {
+            googleDirs.append(subdirectories(app + u"/config/Google"_s));
+        }
+    }
+
+    // Only folders of one version are left to the collator.
+    QCollator collator;
+    collator.setNumericMode(true);
+
+    const QString solutionsLabel = QCoreApplication::translate("JetbrainsProjectSource", "Solutions");
+
+    QList<ProjectEntry> result;
+    for (const JetbrainsIde &row : jetbrainsIdes()) {
+        const bool studio = row.ideKey == u"androidstudio"_s;
+
+        QList<VersionDir> dirs;
+        for (const QString &dir : studio ? googleDirs : jetbrainsDirs) {
+            const QString name = dir.sliced(dir.lastIndexOf(u'/') + 1);
+            if (name.startsWith(row.configPrefix)) {
+                dirs.append({dir, name, versionOf(name, row.configPrefix.size())});
+            }
+        }
+        // Newest version first, whatever edition letters precede it; equal
+        // versions in collator order, the native folder before a Flatpak
+        // one of the same name; folders without a version last.
+        std::stable_sort(dirs.begin(), dirs.end(), [&collator](const VersionDir &a, const VersionDir &b) {
+            if (a.version.isNull() != b.version.isNull()) {
+                return b.version.isNull();
+            }
+            const int byVersion = QVersionNumber::compare(a.version, b.version);
+            return byVersion != 0 ? byVersion > 0 : collator.compare(a.name, b.name) > 0;
+        });
+
+        QSet<QString> seen;
+        for (const VersionDir &versionDir : std::as_const(dirs)) {
+            const QString &dir = versionDir.path;
+            QStringList files = {dir + u"/options/recentProjects.xml"_s};
+            if (row.ideKey == u"rider"_s) {
+                files.append(dir + u"/options/recentSolutions.xml"_s);
+            }
+
+            QList<ProjectEntry> found;
+            for (const QString &file : std::as_const(files)) {
+                const QString label = file.endsWith(u"recentSolutions.xml"_s) ? solutionsLabel : QString();
+                found.append(readRecentFile(file, row, label));
+            }
+            std::stable_sort(found.begin(), found.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
+                return a.lastOpened > b.lastOpened;
+            });
+
+            int count = 0;
+            for (const ProjectEntry &entry : std::as_const(found)) {
+                if (seen.contains(entry.path)) {
+                    continue;
+                }
+                seen.insert(entry.path);
+                result.append(entry);
+                if (++count == maxProjectsPerIde) {
+                    break;
+                }
+            }
+            // The newest version that knows any project speaks for the product.
+            if (count > 0) {
+                qCDebug(ORLEK_JETBRAINS) << row.productName << ": using" << dir << count << "items";
+                break;
+            }
+        }
+    }
+    return result;
 }
 
 bool JetbrainsProjectSource::matchPrefix(const QString &keyword, QString *rest) const

@@ -31,13 +31,4 @@ public:
     QList<ProjectEntry> collectProjects() const override;
     bool matchPrefix(const QString &keyword, QString *rest) const override;
     bool open(const ProjectEntry &entry) const override;
-
-    // The projects one recent-projects file offers, in file order. label is
-    // empty, or the translated kind of list ("Solutions") for the group name.
-    static QList<ProjectEntry> readRecentFile(const QString &filePath, const JetbrainsIde &row, const QString &label);
-    // The same for a file's contents, written at fileTime.
-    static QList<ProjectEntry> readRecentXml(const QByteArray &xml, qint64 fileTime, const JetbrainsIde &row, const QString &label);
-    // Appends an entry for path as the IDE recorded it, unless it is empty,
-    // not absolute after expanding $USER_HOME$, or no longer exists.
-    static void addRecentProject(const JetbrainsIde &row, const QString &label, QList<ProjectEntry> &list, const QString &path, qint64 time);
 };

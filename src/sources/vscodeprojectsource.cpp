@@ -87,8 +87,9 @@ bool isWorkspaceFileName(QStringView fileName)
     const qsizetype dot = fileName.lastIndexOf(u'.');
     return dot >= 0 && fileName.sliced(dot + 1) == u"code-workspace"_s;
 }
-} // namespace
 
+// An entry's name: the trimmed label when there is one, else the workspace
+// file's name without ".code-workspace", else the last path component.
 QString entryDisplayName(const QString &path, const QString &label)
 {
     const QString trimmedLabel = label.trimmed();
@@ -101,6 +102,7 @@ QString entryDisplayName(const QString &path, const QString &label)
     }
     return fileName.toString();
 }
+} // namespace
 
 VscodeProjectSource::~VscodeProjectSource() = default;
 
@@ -112,21 +114,6 @@ QString VscodeProjectSource::id() const
 QString VscodeProjectSource::displayName() const
 {
     return QCoreApplication::translate("VscodeProjectSource", "VS Code");
-}
-
-QList<ProjectEntry> VscodeProjectSource::collectProjects() const
-{
-    const QString home = QDir::homePath();
-    QList<ProjectEntry> entries;
-    for (const VscodeVariant &variant : vscodeVariants()) {
-        // A Flatpak build's folder is read like the native one, after it;
-        // a path both know is shown once by the search.
-        entries.append(collectVariant(variant, home + u"/.config/"_s + variant.configDir));
-        for (const QString &id : variant.flatpakIds) {
-            entries.append(collectVariant(variant, home + u"/.var/app/"_s + id + u"/config/"_s + variant.configDir));
-        }
-    }
-    return entries;
 }
 
 namespace
@@ -169,8 +156,8 @@ private:
     const QString ideKey;
 };
 
-} // namespace
-
+// The local path of a URI text as QUrl in tolerant mode reads it; empty
+// unless its scheme is "file" and the path is absolute.
 QString localPathOfFileUri(const QString &uriText)
 {
     const QUrl url(uriText, QUrl::TolerantMode);
@@ -183,8 +170,6 @@ QString localPathOfFileUri(const QString &uriText)
     return path.startsWith(u'/') ? path : QString();
 }
 
-namespace
-{
 // Whether anything at all is at path, a dangling link included.
 bool somethingAt(const QString &path)
 {
@@ -320,9 +305,176 @@ QJsonArray readStateDbEntries(const QString &path)
     return document.object().value(u"entries"_s).toArray();
 }
 
-} // namespace
+// Entry objects of a recent list; every entry gets lastOpened = time.
+QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const VscodeVariant &variant, qint64 time)
+{
+    const EntryMaker makeEntry(variant);
+    QList<ProjectEntry> result;
+    for (const QJsonValue &value : entries) {
+        if (!value.isObject()) {
+            continue;
+        }
+        const QJsonObject object = value.toObject();
+        QString uriText = object.value(u"folderUri"_s).toString();
+        if (uriText.isEmpty()) {
+            uriText = object.value(u"fileUri"_s).toString();
+        }
+        if (uriText.isEmpty()) {
+            uriText = object.value(u"uri"_s).toString();
+        }
+        // A recent multi-root workspace.
+        if (uriText.isEmpty()) {
+            uriText = object.value(u"workspace"_s).toObject().value(u"configPath"_s).toString();
+        }
+        // An empty path, for a URI that names no local file, names nothing.
+        const QString path = localPathOfFileUri(uriText);
+        const FileKind kind = fileKind(path);
+        if (kind == FileKind::Missing) {
+            continue;
+        }
+        if (kind != FileKind::Directory && !isWorkspaceFileName(fileNameOf(path))) {
+            continue;
+        }
+        result.append(makeEntry(path, object.value(u"label"_s).toString(), time));
+    }
+    return result;
+}
 
-QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &variant, const QString &configDir)
+// The recent submenu that the editor last put in its menu bar.
+QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const VscodeVariant &variant)
+{
+    RecordFile file;
+    if (!readRecordFile(storagePath, &file)) {
+        return {};
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.contents, &error);
+    if (error.error != QJsonParseError::NoError) {
+        return {};
+    }
+    const qint64 time = file.modified;
+
+    const QJsonObject menus = document.object().value(u"lastKnownMenubarData"_s).toObject().value(u"menus"_s).toObject();
+    QJsonArray recent;
+    for (auto menu = menus.constBegin(); menu != menus.constEnd(); ++menu) {
+        const QJsonArray items = menu.value().toObject().value(u"items"_s).toArray();
+        for (const QJsonValue &item : items) {
+            const QJsonObject object = item.toObject();
+            // The submenu's id changed over the releases; all of them contain this.
+            if (object.value(u"id"_s).toString().contains(u"RecentMenu"_s)) {
+                recent = object.value(u"submenu"_s).toObject().value(u"items"_s).toArray();
+            }
+        }
+    }
+
+    const EntryMaker makeEntry(variant);
+    QList<ProjectEntry> result;
+    for (const QJsonValue &value : std::as_const(recent)) {
+        if (!value.isObject()) {
+            continue;
+        }
+        const QJsonObject item = value.toObject();
+        const QString id = item.value(u"id"_s).toString();
+        const bool isFolder = id == u"openRecentFolder"_s;
+        if (!isFolder && id != u"openRecentWorkspace"_s) {
+            continue;
+        }
+        const QJsonObject uri = item.value(u"uri"_s).toObject();
+        // A remote folder's path names a folder on another machine.
+        const QString scheme = uri.value(u"scheme"_s).toString();
+        if (!scheme.isEmpty() && scheme != u"file"_s) {
+            continue;
+        }
+        QString path = uri.value(u"path"_s).toString();
+        if (path.isEmpty()) {
+            path = QUrl(uri.value(u"external"_s).toString(), QUrl::TolerantMode).toLocalFile();
+        }
+        if (path.isEmpty()) {
+            path = item.value(u"label"_s).toString();
+        }
+        if (!path.startsWith(u'/')) {
+            continue;
+        }
+        if (fileKind(path) != (isFolder ? FileKind::Directory : FileKind::RegularFile)) {
+            continue;
+        }
+        result.append(makeEntry(path, QString(), time));
+    }
+    return result;
+}
+
+// The list older releases kept in storage.json.
+QList<ProjectEntry> readLegacyOpenedPaths(const QString &storagePath, const VscodeVariant &variant)
+{
+    RecordFile file;
+    if (!readRecordFile(storagePath, &file)) {
+        return {};
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.contents, &error);
+    if (error.error != QJsonParseError::NoError) {
+        qCWarning(ORLEK_VSCODE) << "Failed to parse" << storagePath << ":" << error.errorString();
+        return {};
+    }
+    const QJsonValue list = document.object().value(u"openedPathsList"_s);
+    const QJsonArray entries = list.isObject() ? list.toObject().value(u"entries"_s).toArray() : list.toArray();
+    return readRecentEntries(entries, variant, file.modified);
+}
+
+// A folder or workspace file that a workspace storage names, and when it was
+// last used (ms since the epoch).
+struct WorkspaceHit {
+    QString path;
+    qint64 time;
+};
+
+// Folders and workspaces of configDir/User/workspaceStorage, newest first.
+QList<WorkspaceHit> scanWorkspaceStorage(const QString &configDir)
+{
+    const QString storageDir = configDir + u"/User/workspaceStorage"_s;
+    if (fileKind(storageDir) != FileKind::Directory) {
+        return {};
+    }
+
+    QList<WorkspaceHit> hits;
+    const QStringList dirs = subdirectories(storageDir);
+    for (const QString &dir : dirs) {
+        // A file that cannot be read reads as empty, and one that is no JSON
+        // object as an empty object: neither names a folder or workspace.
+        RecordFile file;
+        readRecordFile(dir + u"/workspace.json"_s, &file);
+        const QJsonObject root = QJsonDocument::fromJson(file.contents).object();
+        const QString folder = root.value(u"folder"_s).toString();
+        const bool isFolder = !folder.isEmpty();
+        // An empty path, for a URI that names no local file, names nothing.
+        const QString path = localPathOfFileUri(isFolder ? folder : root.value(u"workspace"_s).toString());
+        const FileKind kind = fileKind(path);
+        if (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && isWorkspaceFileName(fileNameOf(path)))) {
+            continue;
+        }
+        // The workspace's own database changes whenever it is used; its
+        // workspace.json only when the workspace was first opened.
+        qint64 time = 0;
+        if (!modificationTime(dir + u"/state.vscdb"_s, &time)) {
+            time = file.modified;
+        }
+        hits.append({path, time});
+    }
+
+    std::sort(hits.begin(), hits.end(), [](const WorkspaceHit &a, const WorkspaceHit &b) {
+        return a.time > b.time;
+    });
+
+    return hits;
+}
+
+// Entries kept from a variant's global-state list, and in all per variant.
+constexpr int MAX_RECENT_PER_VARIANT = 20;
+constexpr int MAX_PROJECTS_PER_VARIANT = 60;
+
+// One configuration folder of a variant: its global-state list (state
+// databases, else storage.json), then what only its workspace storage knows.
+QList<ProjectEntry> collectVariant(const VscodeVariant &variant, const QString &configDir)
 {
     const QString userDir = configDir + u"/User"_s;
     if (fileKind(userDir) != FileKind::Directory) {
@@ -392,156 +544,21 @@ QList<ProjectEntry> VscodeProjectSource::collectVariant(const VscodeVariant &var
     return entries;
 }
 
-QList<ProjectEntry> VscodeProjectSource::readRecentEntries(const QJsonArray &entries, const VscodeVariant &variant, qint64 time)
+} // namespace
+
+QList<ProjectEntry> VscodeProjectSource::collectProjects() const
 {
-    const EntryMaker makeEntry(variant);
-    QList<ProjectEntry> result;
-    for (const QJsonValue &value : entries) {
-        if (!value.isObject()) {
-            continue;
-        }
-        const QJsonObject object = value.toObject();
-        QString uriText = object.value(u"folderUri"_s).toString();
-        if (uriText.isEmpty()) {
-            uriText = object.value(u"fileUri"_s).toString();
-        }
-        if (uriText.isEmpty()) {
-            uriText = object.value(u"uri"_s).toString();
-        }
-        // A recent multi-root workspace.
-        if (uriText.isEmpty()) {
-            uriText = object.value(u"workspace"_s).toObject().value(u"configPath"_s).toString();
-        }
-        // An empty path, for a URI that names no local file, names nothing.
-        const QString path = localPathOfFileUri(uriText);
-        const FileKind kind = fileKind(path);
-        if (kind == FileKind::Missing) {
-            continue;
-        }
-        if (kind != FileKind::Directory && !isWorkspaceFileName(fileNameOf(path))) {
-            continue;
-        }
-        result.append(makeEntry(path, object.value(u"label"_s).toString(), time));
-    }
-    return result;
-}
-
-QList<ProjectEntry> VscodeProjectSource::readMenubarRecent(const QString &storagePath, const VscodeVariant &variant)
-{
-    RecordFile file;
-    if (!readRecordFile(storagePath, &file)) {
-        return {};
-    }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.contents, &error);
-    if (error.error != QJsonParseError::NoError) {
-        return {};
-    }
-    const qint64 time = file.modified;
-
-    const QJsonObject menus = document.object().value(u"lastKnownMenubarData"_s).toObject().value(u"menus"_s).toObject();
-    QJsonArray recent;
-    for (auto menu = menus.constBegin(); menu != menus.constEnd(); ++menu) {
-        const QJsonArray items = menu.value().toObject().value(u"items"_s).toArray();
-        for (const QJsonValue &item : items) {
-            const QJsonObject object = item.toObject();
-            // The submenu's id changed over the releases; all of them contain this.
-            if (object.value(u"id"_s).toString().contains(u"RecentMenu"_s)) {
-                recent = object.value(u"submenu"_s).toObject().value(u"items"_s).toArray();
-            }
+    const QString home = QDir::homePath();
+    QList<ProjectEntry> entries;
+    for (const VscodeVariant &variant : vscodeVariants()) {
+        // A Flatpak build's folder is read like the native one, after it;
+        // a path both know is shown once by the search.
+        entries.append(collectVariant(variant, home + u"/.config/"_s + variant.configDir));
+        for (const QString &id : variant.flatpakIds) {
+            entries.append(collectVariant(variant, home + u"/.var/app/"_s + id + u"/config/"_s + variant.configDir));
         }
     }
-
-    const EntryMaker makeEntry(variant);
-    QList<ProjectEntry> result;
-    for (const QJsonValue &value : std::as_const(recent)) {
-        if (!value.isObject()) {
-            continue;
-        }
-        const QJsonObject item = value.toObject();
-        const QString id = item.value(u"id"_s).toString();
-        const bool isFolder = id == u"openRecentFolder"_s;
-        if (!isFolder && id != u"openRecentWorkspace"_s) {
-            continue;
-        }
-        const QJsonObject uri = item.value(u"uri"_s).toObject();
-        // A remote folder's path names a folder on another machine.
-        const QString scheme = uri.value(u"scheme"_s).toString();
-        if (!scheme.isEmpty() && scheme != u"file"_s) {
-            continue;
-        }
-        QString path = uri.value(u"path"_s).toString();
-        if (path.isEmpty()) {
-            path = QUrl(uri.value(u"external"_s).toString(), QUrl::TolerantMode).toLocalFile();
-        }
-        if (path.isEmpty()) {
-            path = item.value(u"label"_s).toString();
-        }
-        if (!path.startsWith(u'/')) {
-            continue;
-        }
-        if (fileKind(path) != (isFolder ? FileKind::Directory : FileKind::RegularFile)) {
-            continue;
-        }
-        result.append(makeEntry(path, QString(), time));
-    }
-    return result;
-}
-
-QList<ProjectEntry> VscodeProjectSource::readLegacyOpenedPaths(const QString &storagePath, const VscodeVariant &variant)
-{
-    RecordFile file;
-    if (!readRecordFile(storagePath, &file)) {
-        return {};
-    }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.contents, &error);
-    if (error.error != QJsonParseError::NoError) {
-        qCWarning(ORLEK_VSCODE) << "Failed to parse" << storagePath << ":" << error.errorString();
-        return {};
-    }
-    const QJsonValue list = document.object().value(u"openedPathsList"_s);
-    const QJsonArray entries = list.isObject() ? list.toObject().value(u"entries"_s).toArray() : list.toArray();
-    return readRecentEntries(entries, variant, file.modified);
-}
-
-QList<WorkspaceHit> VscodeProjectSource::scanWorkspaceStorage(const QString &configDir)
-{
-    const QString storageDir = configDir + u"/User/workspaceStorage"_s;
-    if (fileKind(storageDir) != FileKind::Directory) {
-        return {};
-    }
-
-    QList<WorkspaceHit> hits;
-    const QStringList dirs = subdirectories(storageDir);
-    for (const QString &dir : dirs) {
-        // A file that cannot be read reads as empty, and one that is no JSON
-        // object as an empty object: neither names a folder or workspace.
-        RecordFile file;
-        readRecordFile(dir + u"/workspace.json"_s, &file);
-        const QJsonObject root = QJsonDocument::fromJson(file.contents).object();
-        const QString folder = root.value(u"folder"_s).toString();
-        const bool isFolder = !folder.isEmpty();
-        // An empty path, for a URI that names no local file, names nothing.
-        const QString path = localPathOfFileUri(isFolder ? folder : root.value(u"workspace"_s).toString());
-        const FileKind kind = fileKind(path);
-        if (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && isWorkspaceFileName(fileNameOf(path)))) {
-            continue;
-        }
-        // The workspace's own database changes whenever it is used; its
-        // workspace.json only when the workspace was first opened.
-        qint64 time = 0;
-        if (!modificationTime(dir + u"/state.vscdb"_s, &time)) {
-            time = file.modified;
-        }
-        hits.append({path, time});
-    }
-
-    std::sort(hits.begin(), hits.end(), [](const WorkspaceHit &a, const WorkspaceHit &b) {
-        return a.time > b.time;
-    });
-
-    return hits;
+    return entries;
 }
 
 bool VscodeProjectSource::matchPrefix(const QString &keyword, QString *rest) const
