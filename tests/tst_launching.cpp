@@ -1,6 +1,7 @@
 // Opening a project through a real source in homes that case rows describe:
-// what open() answers, which programs started, and what the source logged.
+// what open() answers, which programs started, and the warnings the source wrote.
 
+#include "launch/desktopfile.h"
 #include "sources/jetbrainsprojectsource.h"
 #include "sources/vscodeprojectsource.h"
 #include "testutil.h"
@@ -23,6 +24,8 @@ private Q_SLOTS:
         QFETCH(QString, answer);
         FakeHome fakeHome;
         QVERIFY(fakeHome.build(home));
+        // Snap's and Flatpak's system folders too are the row's own.
+        systemRoot() = fakeHome.path();
         // "<source> <ideKey, - for none> <path>"
         const QStringList f = fakeHome.expand(entry).split(u' ');
         const bool jetbrains = f.value(0) == u"jetbrains"_s;
@@ -41,7 +44,7 @@ private Q_SLOTS:
         // Time for a program that should not have started to show up.
         QTest::qWait(300);
         QCOMPARE(log(), launched);
-        QCOMPARE((QStringList{opened ? u"true"_s : u"false"_s} << collected.text({}, fakeHome)).join(u'\n').trimmed(), answer);
+        compareLines((QStringList{opened ? u"true"_s : u"false"_s} << collected.text({}, fakeHome)).join(u'\n').trimmed(), answer);
     }
 };
 

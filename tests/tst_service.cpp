@@ -41,7 +41,7 @@ QString answer(const QDBusMessage &reply)
 QStringList tree(const QString &root)
 {
     QProcess find;
-    find.start(u"find"_s,
+    find.start(u"/usr/bin/find"_s,
         {root,
             u"-mindepth"_s,
             u"1"_s,
@@ -54,7 +54,7 @@ QStringList tree(const QString &root)
             u"-type"_s,
             u"f"_s,
             u"-exec"_s,
-            u"sha256sum"_s,
+            u"/usr/bin/sha256sum"_s,
             u"{}"_s,
             u"+"_s,
             u")"_s});
@@ -90,7 +90,7 @@ public:
             env.insert(u"XDG_DATA_DIRS"_s, prefix + u"/share"_s);
             daemon.setProcessEnvironment(env);
             daemon.setStandardErrorFile(dir.filePath(u"log"_s));
-            daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
+            daemon.start(u"/usr/bin/dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
             if (QProcess::execute(QStringLiteral(ORLEK_CMAKE), {u"--install"_s, QStringLiteral(ORLEK_BUILD_DIR), u"--prefix"_s, prefix}) != 0
                 || !daemon.waitForReadyRead(5000 * slow)) {
                 return false;
@@ -289,13 +289,7 @@ private Q_SLOTS:
                 actual << orlek.call(w[0], text(1));
             }
         }
-        // On failure, the lines that came unexpected.
-        const QStringList got = fakeHome.shorten(actual.join(u'\n')).split(u'\n'), want = repeated(answers).split(u'\n');
-        QStringList unexpected = got;
-        unexpected.removeIf([&want](const QString &line) {
-            return want.contains(line);
-        });
-        QVERIFY2(got == want, qPrintable(unexpected.join(u'\n')));
+        compareLines(fakeHome.shorten(actual.join(u'\n')), repeated(answers));
         QVERIFY2(orlek.stop(), qPrintable(orlek.logged(QString())));
         editor.close();
         editor = QSqlDatabase();

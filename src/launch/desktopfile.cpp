@@ -126,14 +126,20 @@ QStringList lowerParts(const QString &name)
 }
 } // namespace
 
+QString &systemRoot()
+{
+    static QString root;
+    return root;
+}
+
 QStringList findDesktopFiles(const QStringList &names)
 {
     QStringList dirs = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
-    dirs.append(u"/var/lib/snapd/desktop/applications"_s);
+    dirs.append(systemRoot() + u"/var/lib/snapd/desktop/applications"_s);
     // Flatpak's exports, which a service started by D-Bus activation or a
     // user unit may miss in XDG_DATA_DIRS; where it has them, there they stay.
     dirs.append(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/flatpak/exports/share/applications"_s);
-    dirs.append(u"/var/lib/flatpak/exports/share/applications"_s);
+    dirs.append(systemRoot() + u"/var/lib/flatpak/exports/share/applications"_s);
     dirs.removeDuplicates();
 
     QList<QStringList> nameParts;

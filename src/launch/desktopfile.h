@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+// Where the system folders of snap's and Flatpak's entries are found: "/"
+// unless tests point it into a home of their own.
+QString &systemRoot();
+
 // Desktop files (*.desktop) in the applications folders, user's first, then
 // the system's, then snap's, then Flatpak's exports (user's, system's), each
 // folder once, that match any of names, ignoring case: first those whose
