@@ -25,7 +25,8 @@ inline bool setMtime(const QString &path, qint64 ms)
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-// The text with each `<n>*<unit>` replaced by n units, "#" in a unit by its number.
+// The text with each `<n>*<unit>` replaced by n units, "#" in a unit by its
+// number from 0, padded with zeros to the width of n - 1.
 inline QString repeated(QString text)
 {
     static const QRegularExpression run(u"`(\\d+)\\*([^`]*)`"_s);
@@ -34,7 +35,7 @@ inline QString repeated(QString text)
         const int n = m.captured(1).toInt();
         QString out = unit.contains(u'#') ? QString() : unit.repeated(n);
         for (int i = 0; unit.contains(u'#') && i < n; ++i) {
-            out += QString(unit).replace(u'#', QString::number(i));
+            out += QString(unit).replace(u'#', u"%1"_s.arg(i, int(QString::number(n - 1).size()), 10, QLatin1Char('0')));
         }
         text.replace(m.capturedStart(), m.capturedLength(), out);
     }
@@ -137,7 +138,7 @@ public:
     }
 
     // One item a line: "<kind> <path>[ @<mtime ms>][ = <text>]", paths under
-    // the home unless absolute. Kinds: d (folder), f (file; text with \n and
+    // the home unless absolute. Kinds: d (folder; "d a/{b,c}" for several), f (file; text with \n and
     // `<n>*<unit>` repeats, or
     // "<name>" for a file under tests/data/), db and wal (state database
     // holding the text as its recent list), crashed (one an editor left
@@ -147,7 +148,16 @@ public:
     bool build(const QString &description) const
     {
         static const QRegularExpression item(u"^(\\w+) (.+?)(?: @(\\d+))?(?: =(?: (.*))?)?$"_s);
+        // "d a/{b,c}" makes a/b and a/c.
+        static const QRegularExpression braces(u"^(d .*)\\{([^}]*)\\}(.*)$"_s);
+        QStringList lines;
         for (const QString &line : description.split(u'\n', Qt::SkipEmptyParts)) {
+            const QRegularExpressionMatch b = braces.match(line);
+            for (const QString &part : b.hasMatch() ? b.captured(2).split(u',') : QStringList{QString()}) {
+                lines << (b.hasMatch() ? b.captured(1) + part + b.captured(3) : line);
+            }
+        }
+        for (const QString &line : std::as_const(lines)) {
             const QRegularExpressionMatch m = item.match(expand(line));
             const QString kind = m.captured(1), file = QDir(path()).filePath(m.captured(2));
             QString text = m.captured(4);
