@@ -22,6 +22,16 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace
 {
+// Whether a row's folders are read through its other edition's row (PyCharmCE
+// through PyCharm): the home has none of its own.
+bool readThroughOtherEdition(const JetbrainsIde &ide)
+{
+    const QList<JetbrainsIde> &ides = jetbrainsIdes();
+    return std::any_of(ides.cbegin(), ides.cend(), [&ide](const JetbrainsIde &other) {
+        return other.ideKey == ide.otherEdition && ide.configPrefix.startsWith(other.configPrefix);
+    });
+}
+
 // A fixed "now" (2025-06-01), so every run writes the same times.
 constexpr qint64 now = 1748736000000;
 constexpr qint64 hour = 3600 * 1000;
@@ -259,6 +269,9 @@ void jetbrainsFloor(Pass &pass, const QByteArray &home)
     const QByteArray roots[] = {home + "/.config/JetBrains/", home + "/.config/Google/"};
     const QList<QByteArray> names[] = {pass.listDirs(roots[0]), pass.listDirs(roots[1])};
     for (const JetbrainsIde &ide : jetbrainsIdes()) {
+        if (readThroughOtherEdition(ide)) {
+            continue;
+        }
         const int root = ide.ideKey == u"androidstudio"_s;
         QByteArray newest;
         for (const QByteArray &name : names[root]) {
@@ -290,6 +303,9 @@ HomeCounts writeSyntheticHome(const QString &home, int dirsPerVariant)
     // older ones, as an upgraded IDE imports its list.
     QDir().mkpath(home + u"/.config/JetBrains/consentOptions"_s);
     for (const JetbrainsIde &ide : jetbrainsIdes()) {
+        if (readThroughOtherEdition(ide)) {
+            continue;
+        }
         const bool android = ide.ideKey == u"androidstudio"_s;
         const bool rider = ide.ideKey == u"rider"_s;
         const QList<int> pool = samplePool(rng, 70);

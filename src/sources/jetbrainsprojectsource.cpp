@@ -24,106 +24,160 @@ using namespace Qt::Literals::StringLiterals;
 const QList<JetbrainsIde> &jetbrainsIdes()
 {
     static const QList<JetbrainsIde> ides = {
+        // Both IntelliJ IDEA editions share the launcher names; their entries
+        // and Toolbox folders differ by the longer Community names.
         {u"IntelliJIdea"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "IntelliJ IDEA"),
             {u"jetbrains-idea"_s, u"idea"_s},
             {u"IDEA"_s},
             u"idea.sh"_s,
+            {u"idea"_s, u"intellij-idea-ultimate"_s, u"com.jetbrains.IntelliJ-IDEA-Ultimate"_s},
             u"idea"_s,
-            u"idea"_s},
+            u"idea"_s,
+            u"idea-ce"_s},
         {u"IdeaIC"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "IntelliJ IDEA"),
-            {u"jetbrains-idea"_s, u"idea"_s},
-            {u"IDEA"_s},
+            {u"jetbrains-idea-ce"_s, u"idea"_s},
+            {u"IDEA-C"_s, u"intellij-idea-community"_s},
             u"idea.sh"_s,
+            {u"idea"_s, u"intellij-idea-community"_s, u"com.jetbrains.IntelliJ-IDEA-Community"_s},
             u"idea"_s,
+            u"idea-ce"_s,
             u"idea"_s},
         {u"PyCharm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "PyCharm"),
             {u"jetbrains-pycharm"_s, u"pycharm"_s},
             {u"PyCharm"_s},
             u"pycharm.sh"_s,
+            {u"pycharm"_s, u"pycharm-professional"_s, u"com.jetbrains.PyCharm-Professional"_s},
             u"pycharm"_s,
+            u"pycharm"_s,
+            u"pycharm-ce"_s},
+        {u"PyCharmCE"_s,
+            QT_TRANSLATE_NOOP("JetbrainsProjectSource", "PyCharm"),
+            {u"jetbrains-pycharm-ce"_s, u"pycharm"_s},
+            {u"PyCharm-C"_s, u"pycharm-community"_s},
+            u"pycharm.sh"_s,
+            {u"pycharm"_s, u"pycharm-community"_s, u"com.jetbrains.PyCharm-Community"_s},
+            u"pycharm"_s,
+            u"pycharm-ce"_s,
             u"pycharm"_s},
         {u"CLion"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "CLion"),
             {u"jetbrains-clion"_s, u"clion"_s},
             {u"CLion"_s},
             u"clion.sh"_s,
+            {u"clion"_s, u"com.jetbrains.CLion"_s},
             u"clion"_s,
-            u"clion"_s},
+            u"clion"_s,
+            QString()},
         {u"GoLand"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "GoLand"),
             {u"jetbrains-goland"_s, u"goland"_s},
             {u"GoLand"_s},
             u"goland.sh"_s,
+            {u"goland"_s, u"com.jetbrains.GoLand"_s},
             u"goland"_s,
-            u"goland"_s},
+            u"goland"_s,
+            QString()},
         {u"WebStorm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "WebStorm"),
             {u"jetbrains-webstorm"_s, u"webstorm"_s},
             {u"WebStorm"_s},
             u"webstorm.sh"_s,
+            {u"webstorm"_s, u"com.jetbrains.WebStorm"_s},
             u"webstorm"_s,
-            u"webstorm"_s},
+            u"webstorm"_s,
+            QString()},
         {u"PhpStorm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "PhpStorm"),
             {u"jetbrains-phpstorm"_s, u"phpstorm"_s},
             {u"PhpStorm"_s},
             u"phpstorm.sh"_s,
+            {u"phpstorm"_s, u"com.jetbrains.PhpStorm"_s},
             u"phpstorm"_s,
-            u"phpstorm"_s},
+            u"phpstorm"_s,
+            QString()},
         {u"Rider"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Rider"),
             {u"jetbrains-rider"_s, u"rider"_s},
             {u"Rider"_s},
             u"rider.sh"_s,
+            {u"rider"_s, u"com.jetbrains.Rider"_s},
             u"rider"_s,
-            u"rider"_s},
+            u"rider"_s,
+            QString()},
         {u"DataGrip"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "DataGrip"),
             {u"jetbrains-datagrip"_s, u"datagrip"_s},
             {u"DataGrip"_s},
             u"datagrip.sh"_s,
+            {u"datagrip"_s, u"com.jetbrains.DataGrip"_s},
             u"datagrip"_s,
-            u"datagrip"_s},
+            u"datagrip"_s,
+            QString()},
         {u"DataSpell"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "DataSpell"),
             {u"jetbrains-dataspell"_s, u"dataspell"_s},
             {u"DataSpell"_s},
             u"dataspell.sh"_s,
+            {u"dataspell"_s},
             u"dataspell"_s,
-            u"dataspell"_s},
+            u"dataspell"_s,
+            QString()},
         {u"RubyMine"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "RubyMine"),
             {u"jetbrains-rubymine"_s, u"rubymine"_s},
             {u"RubyMine"_s},
             u"rubymine.sh"_s,
+            {u"rubymine"_s},
             u"rubymine"_s,
-            u"rubymine"_s},
+            u"rubymine"_s,
+            QString()},
         {u"RustRover"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "RustRover"),
             {u"jetbrains-rustrover"_s, u"rustrover"_s},
             {u"RustRover"_s},
             u"rustrover.sh"_s,
+            {u"rustrover"_s, u"com.jetbrains.RustRover"_s},
             u"rustrover"_s,
-            u"rustrover"_s},
-        {u"Aqua"_s, QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Aqua"), {u"jetbrains-aqua"_s, u"aqua"_s}, {u"Aqua"_s}, u"aqua.sh"_s, u"aqua"_s, u"aqua"_s},
-        // Android Studio keeps its own naming: no "jetbrains-" desktop name,
-        // a hyphenated icon, and its folders under ~/.config/Google.
+            u"rustrover"_s,
+            QString()},
+        {u"Aqua"_s,
+            QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Aqua"),
+            {u"jetbrains-aqua"_s, u"aqua"_s},
+            {u"Aqua"_s},
+            u"aqua.sh"_s,
+            {u"aqua"_s},
+            u"aqua"_s,
+            u"aqua"_s,
+            QString()},
+        // Android Studio keeps its own naming: "jetbrains-studio" desktop
+        // names, a hyphenated icon, and its folders under ~/.config/Google.
         {u"AndroidStudio"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Android Studio"),
-            {u"android-studio"_s, u"androidstudio"_s},
-            {u"android-studio"_s},
+            {u"jetbrains-studio"_s, u"android-studio"_s, u"androidstudio"_s},
+            {u"android-studio"_s, u"AndroidStudio"_s},
             u"studio.sh"_s,
+            {u"studio"_s, u"android-studio"_s, u"com.google.AndroidStudio"_s},
             u"android-studio"_s,
-            u"androidstudio"_s},
+            u"androidstudio"_s,
+            QString()},
     };
     return ides;
 }
 
 namespace
 {
+const JetbrainsIde *findIde(const QString &ideKey)
+{
+    const QList<JetbrainsIde> &ides = jetbrainsIdes();
+    const auto ide = std::find_if(ides.cbegin(), ides.cend(), [&ideKey](const JetbrainsIde &candidate) {
+        return candidate.ideKey == ideKey;
+    });
+    return ide == ides.cend() ? nullptr : &*ide;
+}
+
 const QStringList &jetbrainsAliases()
 {
     static const QStringList aliases = {u"jh"_s, u"jb"_s, u"jetbrains"_s};
@@ -150,6 +204,8 @@ struct VersionDir {
     QString name;
     // Null when the name carries no version.
     QVersionNumber version;
+    // The edition that wrote it.
+    const JetbrainsIde *edition;
 };
 
 // The version that follows a folder's product prefix and any edition
@@ -347,12 +403,18 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
     QList<ProjectEntry> result;
     for (const JetbrainsIde &row : jetbrainsIdes()) {
         const bool studio = row.ideKey == u"androidstudio"_s;
+        const JetbrainsIde *other = findIde(row.otherEdition);
+        if (other && row.configPrefix.startsWith(other->configPrefix)) {
+            continue;
+        }
 
         QList<VersionDir> dirs;
         for (const QString &dir : studio ? googleDirs : jetbrainsDirs) {
             const QString name = dir.sliced(dir.lastIndexOf(u'/') + 1);
             if (name.startsWith(row.configPrefix)) {
-                dirs.append({dir, name, versionOf(name, row.configPrefix.size())});
+                // The folder tells the edition: PyCharmCE2024.3 is Community's.
+                const bool byOther = other && other->configPrefix.startsWith(row.configPrefix) && name.startsWith(other->configPrefix);
+                dirs.append({dir, name, versionOf(name, row.configPrefix.size()), byOther ? other : &row});
             }
         }
         // Newest version first, whatever edition letters precede it; equal
@@ -377,7 +439,7 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
             QList<ProjectEntry> found;
             for (const QString &file : std::as_const(files)) {
                 const QString label = file.endsWith(u"recentSolutions.xml"_s) ? solutionsLabel : QString();
-                found.append(readRecentFile(file, row, label));
+                found.append(readRecentFile(file, *versionDir.edition, label));
             }
             std::stable_sort(found.begin(), found.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
                 return a.lastOpened > b.lastOpened;
@@ -411,64 +473,77 @@ bool JetbrainsProjectSource::matchPrefix(const QString &keyword, QString *rest) 
 
 namespace
 {
-// The launcher script of the first Toolbox installation whose application
-// folder matches one of the IDE's toolboxNames. Toolbox 1.x keeps one folder
-// per build (apps/<app>/ch-0/<build>); Toolbox 2 puts the IDE straight into
-// apps/<app>. Only the first matching application folder is looked at.
-QString findToolboxScript(const JetbrainsIde &ide)
+// The launcher script of the first Toolbox installation of the IDE, in
+// application folders named after it (and not after its other edition) in
+// name order. Toolbox 1.x keeps one folder per build (apps/<app>/ch-0/<build>);
+// Toolbox 2 puts the IDE straight into apps/<app>.
+QString findToolboxScript(const JetbrainsIde &ide, const JetbrainsIde *other)
 {
-    const QDir apps(QDir::homePath() + u"/.local/share/JetBrains/Toolbox/apps"_s);
-    const QStringList appDirs = apps.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
-    const auto app = std::find_if(appDirs.cbegin(), appDirs.cend(), [&ide](const QString &appDir) {
-        return std::any_of(ide.toolboxNames.cbegin(), ide.toolboxNames.cend(), [&appDir](const QString &name) {
-            return appDir.contains(name, Qt::CaseInsensitive);
-        });
-    });
-    if (app == appDirs.cend()) {
-        return QString();
-    }
-
-    const QDir channel(apps.absoluteFilePath(*app + u"/ch-0"_s));
-    QStringList builds = {apps.absoluteFilePath(*app)};
-    if (channel.exists()) {
-        builds = channel.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
-        // Plain string order, greatest first: "9.1" comes before "10.2".
-        std::sort(builds.begin(), builds.end(), std::greater<QString>());
-        for (QString &build : builds) {
-            build = channel.absoluteFilePath(build);
+    // The longest of names that a folder name holds, ignoring case.
+    const auto longest = [](const QString &appDir, const QStringList &names) {
+        qsizetype length = 0;
+        for (const QString &name : names) {
+            length = appDir.contains(name, Qt::CaseInsensitive) ? qMax(length, name.size()) : length;
         }
-    }
-    for (const QString &build : std::as_const(builds)) {
-        // Never another script of bin: format.sh, for one, rewrites the files it is given.
-        const QFileInfo script(build + u"/bin/"_s + ide.launcherScript);
-        if (script.isFile() && script.isExecutable()) {
-            return script.absoluteFilePath();
+        return length;
+    };
+    const QDir apps(QDir::homePath() + u"/.local/share/JetBrains/Toolbox/apps"_s);
+    for (const QString &app : apps.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (longest(app, ide.toolboxNames) <= longest(app, other ? other->toolboxNames : QStringList())) {
+            continue;
+        }
+        const QDir channel(apps.absoluteFilePath(app + u"/ch-0"_s));
+        QStringList builds = {apps.absoluteFilePath(app)};
+        if (channel.exists()) {
+            builds = channel.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+            // Plain string order, greatest first: "9.1" comes before "10.2".
+            std::sort(builds.begin(), builds.end(), std::greater<QString>());
+            for (QString &build : builds) {
+                build = channel.absoluteFilePath(build);
+            }
+        }
+        for (const QString &build : std::as_const(builds)) {
+            // Never another script of bin: format.sh, for one, rewrites the files it is given.
+            const QFileInfo script(build + u"/bin/"_s + ide.launcherScript);
+            if (script.isFile() && script.isExecutable()) {
+                return script.absoluteFilePath();
+            }
         }
     }
     return QString();
+}
+
+// Starts one edition through its desktop entries, else its Toolbox launcher.
+bool startEdition(const JetbrainsIde &ide, const QString &path)
+{
+    const JetbrainsIde *other = findIde(ide.otherEdition);
+    const DesktopEntryQuery query{ide.desktopNames, other ? other->desktopNames : QStringList(), ide.programs + QStringList{ide.launcherScript}};
+    if (startFromDesktopFiles(query, path, ORLEK_JETBRAINS)) {
+        return true;
+    }
+
+    const QString script = findToolboxScript(ide, other);
+    if (!script.isEmpty()) {
+        qCInfo(ORLEK_JETBRAINS) << "Launching via Toolbox:" << script << path;
+        if (QProcess::startDetached(script, {path})) {
+            return true;
+        }
+    }
+    return false;
 }
 } // namespace
 
 bool JetbrainsProjectSource::open(const ProjectEntry &entry) const
 {
-    const QList<JetbrainsIde> &ides = jetbrainsIdes();
-    const auto ide = std::find_if(ides.cbegin(), ides.cend(), [&entry](const JetbrainsIde &candidate) {
-        return candidate.ideKey == entry.ideKey;
-    });
-    if (ide == ides.cend()) {
+    const JetbrainsIde *ide = findIde(entry.ideKey);
+    if (!ide) {
         return openWithDefaultHandler(entry.path);
     }
 
-    if (startFromDesktopFiles(ide->desktopNames, entry.path, ORLEK_JETBRAINS)) {
+    // The edition that recorded the project, else the other one.
+    const JetbrainsIde *other = findIde(ide->otherEdition);
+    if (startEdition(*ide, entry.path) || (other && startEdition(*other, entry.path))) {
         return true;
-    }
-
-    const QString script = findToolboxScript(*ide);
-    if (!script.isEmpty()) {
-        qCInfo(ORLEK_JETBRAINS) << "Launching via Toolbox:" << script << entry.path;
-        if (QProcess::startDetached(script, {entry.path})) {
-            return true;
-        }
     }
 
     qCWarning(ORLEK_JETBRAINS) << "No launcher found for" << entry.ideKey << ", fallback to file manager";

@@ -580,7 +580,14 @@ bool VscodeProjectSource::open(const ProjectEntry &entry) const
         return QProcess::startDetached(executable, {entry.path});
     }
 
-    if (startFromDesktopFiles({entry.ideKey}, entry.path, ORLEK_VSCODE)) {
+    // Its entries run the command itself (a package's, a snap's, an
+    // AppImage) or one of its Flatpak builds.
+    const QList<VscodeVariant> &variants = vscodeVariants();
+    const auto variant = std::find_if(variants.cbegin(), variants.cend(), [&entry](const VscodeVariant &candidate) {
+        return candidate.executable == entry.ideKey;
+    });
+    const QStringList programs = QStringList{entry.ideKey} + (variant == variants.cend() ? QStringList() : variant->flatpakIds);
+    if (startFromDesktopFiles({{entry.ideKey}, {}, programs}, entry.path, ORLEK_VSCODE)) {
         return true;
     }
 
