@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,22 +46,9 @@ bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
 
     // What the file held at the fstat, and never beyond the limit: one that
     // grows meanwhile is being rewritten and read again at the next search.
-    QByteArray contents(qsizetype(qBound<qint64>(0, qint64(st.st_size), qMin(maxBytes, maxRecordFileSize))), Qt::Uninitialized);
-    qint64 total = 0;
-    while (total < contents.size()) {
-        const ssize_t n = ::read(fd, contents.data() + total, size_t(contents.size() - total));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        total += n;
-    }
-    ::close(fd);
-    contents.truncate(qsizetype(total));
-
-    file->contents = std::move(contents);
+    QFile device;
+    device.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    file->contents = device.read(qBound<qint64>(0, qint64(st.st_size), qMin(maxBytes, maxRecordFileSize)));
     file->modified = modificationMsecs(st);
     return true;
 }

@@ -6,7 +6,6 @@
 
 SearchPluginAdaptor::SearchPluginAdaptor(Orlek *parent) : QDBusAbstractAdaptor(parent)
 {
-    setAutoRelaySignals(true);
 }
 
 QString SearchPluginAdaptor::Search(const QString &json)
