@@ -2,6 +2,7 @@
 
 #include "common/logging.h"
 #include "common/recordfile.h"
+#include "launch/application.h"
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSet>
 #include <QVersionNumber>
 #include <QXmlStreamReader>
@@ -466,7 +466,7 @@ bool JetbrainsProjectSource::open(const ProjectEntry &entry) const
     const QString script = findToolboxScript(*ide);
     if (!script.isEmpty()) {
         qCInfo(ORLEK_JETBRAINS) << "Launching via Toolbox:" << script << entry.path;
-        if (QProcess::startDetached(script, {entry.path})) {
+        if (startApplication(script, {entry.path}, QString(), ORLEK_JETBRAINS)) {
             return true;
         }
     }
