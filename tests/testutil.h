@@ -255,7 +255,7 @@ inline void compareLines(const QString &actual, const QString &expected)
 }
 
 // The entries a source made, one a line, after the warnings of its category
-// that were written meanwhile: what a user reads in the journal when
+// (and of the categories under it) that were written meanwhile: what a user reads in the journal when
 // something is refused or does not open.
 class Collected
 {
@@ -265,7 +265,7 @@ public:
         prefix() = category;
         lines().clear();
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
-            if (qstrcmp(context.category, prefix()) == 0 && (type == QtWarningMsg || type == QtCriticalMsg)) {
+            if (qstrncmp(context.category, prefix(), qstrlen(prefix())) == 0 && (type == QtWarningMsg || type == QtCriticalMsg)) {
                 lines() << u"warning: "_s + text;
             }
         });

@@ -42,22 +42,7 @@ QStringList tree(const QString &root)
 {
     QProcess find;
     find.start(u"/usr/bin/find"_s,
-        {root,
-            u"-mindepth"_s,
-            u"1"_s,
-            u"!"_s,
-            u"-name"_s,
-            u"launched.log"_s,
-            u"-printf"_s,
-            u"%P %M %s %T@ %l\\n"_s,
-            u"("_s,
-            u"-type"_s,
-            u"f"_s,
-            u"-exec"_s,
-            u"/usr/bin/sha256sum"_s,
-            u"{}"_s,
-            u"+"_s,
-            u")"_s});
+        QStringList{root} + u"-mindepth 1 ! -name launched.log -printf %P|%M|%s|%T@|%l\\n ( -type f -exec /usr/bin/sha256sum {} + )"_s.split(u' '));
     find.waitForFinished();
     return QString::fromUtf8(find.readAll()).remove(root).split(u'\n');
 }
@@ -83,7 +68,8 @@ public:
                 env.insert(word.section(u'=', 0, 0), word.section(u'=', 1));
             }
         }
-        if (how.contains(u"activated"_s)) {
+        // A bus of its own, which a row may kill; an install started by it.
+        if (how.contains(u"activated"_s) || how.contains(u"own-bus"_s)) {
             // Installed into a prefix with a blank, which the bus knows as
             // a desktop session's bus does: from XDG_DATA_DIRS.
             const QString prefix = dir.filePath(u"a b"_s);
@@ -91,11 +77,16 @@ public:
             daemon.setProcessEnvironment(env);
             daemon.setStandardErrorFile(dir.filePath(u"log"_s));
             daemon.start(u"/usr/bin/dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
-            if (QProcess::execute(QStringLiteral(ORLEK_CMAKE), {u"--install"_s, QStringLiteral(ORLEK_BUILD_DIR), u"--prefix"_s, prefix}) != 0
+            if ((how.contains(u"activated"_s)
+                    && QProcess::execute(QStringLiteral(ORLEK_CMAKE), {u"--install"_s, QStringLiteral(ORLEK_BUILD_DIR), u"--prefix"_s, prefix}) != 0)
                 || !daemon.waitForReadyRead(5000 * slow)) {
                 return false;
             }
-            bus = QDBusConnection::connectToBus(QString::fromUtf8(daemon.readLine().trimmed()), u"activation"_s);
+            const QString address = QString::fromUtf8(daemon.readLine().trimmed());
+            env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
+            bus = QDBusConnection::connectToBus(address, address);
+        }
+        if (how.contains(u"activated"_s)) {
             bus.interface()->startService(service);
         } else {
             process.setProcessEnvironment(env);
@@ -166,10 +157,22 @@ public:
         return QFileInfo(u"/proc/%1/exe"_s.arg(pid)).symLinkTarget().remove(dir.path());
     }
 
+    // Kills the bus of its own: how the service ended, if within 3 s.
+    QString killBus()
+    {
+        daemon.kill();
+        pid = 0;
+        const bool ended = process.waitForFinished(3000 * slow) && process.exitStatus() == QProcess::NormalExit;
+        return ended ? u"exited with status %1"_s.arg(process.exitCode()) : u"still running, or crashed"_s;
+    }
+
     // Ends the service with SIGTERM: true when it leaves the bus, with exit
-    // code 0 when it was started here.
+    // code 0 when it was started here; true when a row ended it already.
     bool stop()
     {
+        if (pid == 0) {
+            return true;
+        }
         ::kill(pid_t(std::exchange(pid, 0)), SIGTERM);
         const bool ended = daemon.state() == QProcess::Running
             || (process.waitForFinished(5000 * slow) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0);
@@ -250,6 +253,8 @@ private Q_SLOTS:
                 actual << orlek.call(w[2], text(3), w[1].toInt());
             } else if (w[0] == u"peak"_s) {
                 actual << orlek.peakGrowth(w[1].toLongLong());
+            } else if (w[0] == u"kill-bus"_s) {
+                actual << orlek.killBus();
             } else if (w[0] == u"program"_s) {
                 actual << orlek.program();
             } else if (w[0] == u"ls"_s) {

@@ -1,11 +1,12 @@
 #include "defaulthandler.h"
 
-#include <QProcess>
+#include "application.h"
+#include "common/logging.h"
 
 using namespace Qt::Literals::StringLiterals;
 
 bool openWithDefaultHandler(const QString &path)
 {
     // What Qt's desktop services would run here, without the Gui module.
-    return QProcess::startDetached(u"xdg-open"_s, {path});
+    return startApplication(u"xdg-open"_s, {path}, QString(), ORLEK);
 }

@@ -1,11 +1,11 @@
 #include "desktopfile.h"
 
+#include "application.h"
 #include "common/logging.h"
 #include "common/recordfile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -319,7 +319,7 @@ bool startFromDesktopFiles(const DesktopEntryQuery &query, const QString &path, 
         const QString program = command.constFirst();
         const QStringList arguments = command.mid(1) << path;
         qCInfo(category) << "Launching" << program << arguments;
-        if (QProcess::startDetached(program, arguments)) {
+        if (startApplication(program, arguments, QFileInfo(desktopFile).completeBaseName(), category)) {
             return true;
         }
     }

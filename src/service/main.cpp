@@ -56,6 +56,7 @@ int main(int argc, char *argv[])
     const QString objectPath = u"/org/velari/sorvex/orlek"_s;
 
     QDBusConnection bus = QDBusConnection::sessionBus();
+    exitOnBusLoss(bus);
     if (!bus.registerService(serviceName)) {
         qCritical("Failed to register DBus service: %s", qPrintable(serviceName));
         return 1;

@@ -1,5 +1,7 @@
 #include "terminationsignals.h"
 
+#include "common/logging.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -7,6 +9,8 @@
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace
 {
@@ -48,6 +52,36 @@ bool quitOnTerminationSignals()
 
 namespace
 {
+// Receives what the bus library reports when the connection closes.
+class BusLoss : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+public Q_SLOTS:
+    void disconnected()
+    {
+        qCCritical(ORLEK, "Lost the connection to the session bus, exiting");
+        QCoreApplication::exit(1);
+    }
+};
+} // namespace
+
+bool exitOnBusLoss(QDBusConnection bus)
+{
+    // Sent by the library itself, never over the wire; no timer polls for it.
+    return bus.connect(QString(),
+        u"/org/freedesktop/DBus/Local"_s,
+        u"org.freedesktop.DBus.Local"_s,
+        u"Disconnected"_s,
+        new BusLoss(QCoreApplication::instance()),
+        SLOT(disconnected()));
+}
+
+namespace
+{
 void onBrokenPipe(int)
 {
 }
@@ -60,3 +94,5 @@ void surviveClosedPipes()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGPIPE, &action, nullptr);
 }
+
+#include "terminationsignals.moc"

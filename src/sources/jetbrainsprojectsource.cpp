@@ -2,6 +2,7 @@
 
 #include "common/logging.h"
 #include "common/recordfile.h"
+#include "launch/application.h"
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSet>
 #include <QVersionNumber>
 #include <QXmlStreamReader>
@@ -525,7 +525,7 @@ bool startEdition(const JetbrainsIde &ide, const QString &path)
     const QString script = findToolboxScript(ide, other);
     if (!script.isEmpty()) {
         qCInfo(ORLEK_JETBRAINS) << "Launching via Toolbox:" << script << path;
-        if (QProcess::startDetached(script, {path})) {
+        if (startApplication(script, {path}, QString(), ORLEK_JETBRAINS)) {
             return true;
         }
     }

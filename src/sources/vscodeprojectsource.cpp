@@ -2,6 +2,7 @@
 
 #include "common/logging.h"
 #include "common/recordfile.h"
+#include "launch/application.h"
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
 
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -577,7 +577,7 @@ bool VscodeProjectSource::open(const ProjectEntry &entry) const
     const QString executable = QStandardPaths::findExecutable(entry.ideKey);
     if (!executable.isEmpty()) {
         qCInfo(ORLEK_VSCODE) << "Launching" << executable << entry.path;
-        return QProcess::startDetached(executable, {entry.path});
+        return startApplication(executable, {entry.path}, QString(), ORLEK_VSCODE);
     }
 
     // Its entries run the command itself (a package's, a snap's, an
