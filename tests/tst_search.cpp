@@ -71,7 +71,16 @@ private Q_SLOTS:
                 orlek.addSource(&fakes.back());
                 orlek.addSource(nullptr);
             } else {
-                fakes.back().entries.append({f.value(0), f.value(1), f.value(0), f.value(2), f.value(3), f.value(4), f.value(5), f.value(6).toLongLong()});
+                fakes.back().entries.append({f.value(0),
+                    f.value(1),
+                    f.value(0),
+                    f.value(2),
+                    f.value(3),
+                    f.value(4),
+                    f.value(5),
+                    f.value(6).toLongLong(),
+                    f.value(7),
+                    f.value(8).toInt()});
             }
         }
         QStringList actual;
