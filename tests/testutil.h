@@ -163,12 +163,12 @@ public:
         }
         for (QString line : std::as_const(lines)) {
             for (QRegularExpressionMatch id; (id = storageId.match(line)).hasMatch();) {
-                const QByteArray target = expand(QDir(path()).filePath(id.captured(1))).toUtf8();
+                QByteArray key = expand(QDir(path()).filePath(id.captured(1))).toUtf8();
                 struct stat st;
-                const QByteArray inode = ::stat(target.constData(), &st) == 0 && S_ISDIR(st.st_mode) ? QByteArray::number(st.st_ino) : QByteArray();
-                line.replace(id.capturedStart(),
-                    id.capturedLength(),
-                    QString::fromLatin1(QCryptographicHash::hash(QByteArray(target + inode), QCryptographicHash::Md5).toHex()));
+                if (::stat(key.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                    key += QByteArray::number(st.st_ino);
+                }
+                line.replace(id.capturedStart(), id.capturedLength(), QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Md5).toHex()));
             }
             const QRegularExpressionMatch m = item.match(expand(line));
             const QString kind = m.captured(1), file = QDir(path()).filePath(m.captured(2));
