@@ -96,16 +96,10 @@ bool isWorkspaceFileName(QStringView fileName)
 QString labelName(const QString &label)
 {
     const qsizetype bracket = label.endsWith(u']') ? label.lastIndexOf(u" ["_s, label.size() - 2) : -1;
-    const QStringView place = bracket >= 0 ? QStringView(label).sliced(bracket) : QStringView();
-    QStringView path = QStringView(label).first(label.size() - place.size());
-    // A label without a slash may hold a Windows path.
-    const QChar separator = path.contains(u'/') ? u'/' : u'\\';
-    while (path.size() > 1 && path.endsWith(separator)) {
-        path.chop(1);
-    }
-    // A root alone is its own name.
-    const QStringView name = path.sliced(path.lastIndexOf(separator) + 1);
-    return (name.isEmpty() ? path : name).toString().append(place);
+    const QStringView path = QStringView(label).first(bracket >= 0 ? bracket : label.size());
+    const qsizetype slash = path.lastIndexOf(u'/');
+    // A root alone stays whole.
+    return slash >= 0 && slash + 1 < path.size() ? label.sliced(slash + 1) : label;
 }
 
 // An entry's name: the label's when it has one, else the workspace file's
