@@ -1,5 +1,5 @@
 // orlek-bench: times the built service over a private bus on a large
-// synthetic home, against the file-system work that a search cannot avoid.
+// synthetic home, against the file-system work of reading everything.
 
 #include "synthetichome.h"
 
@@ -141,7 +141,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(u"Times orlek-plugin over a private bus on a synthetic home, against the file-system work a search cannot avoid."_s);
+    parser.setApplicationDescription(u"Times orlek-plugin over a private bus on a synthetic home, against the file-system work of reading everything."_s);
     parser.addHelpOption();
     const QCommandLineOption dirsOption(u"dirs"_s, u"Workspace-storage folders per VS Code variant (default 1000)."_s, u"N"_s, u"1000"_s);
     const QCommandLineOption searchesOption(u"searches"_s, u"Search calls to time (default 200)."_s, u"N"_s, u"200"_s);
@@ -168,7 +168,7 @@ int main(int argc, char *argv[])
     const QString home = tmp.filePath(u"home"_s);
     qInfo("writing a home with %d workspace-storage folders per VS Code variant...", dirs);
     const HomeCounts h = writeSyntheticHome(home, dirs);
-    // Unless it finds every path, the home is not whole or the floor does not do a search's work.
+    // Unless it finds every path, the home is not whole or the floor does not read everything.
     const FloorCounts f = ioFloor(home);
     if (f.paths != h.searchedPaths || f.queries != h.stateDatabases) {
         qWarning("orlek-bench: the I/O floor finds %d of %d paths and %d of %d databases in %s",
@@ -215,9 +215,9 @@ int main(int argc, char *argv[])
     }
 
     QTextStream out(stdout);
-    out << "home: " << vscodeVariants().size() << " VS Code variants x " << dirs << " workspace-storage folders, " << h.recentFolders << " recent folders in "
-        << h.stateDatabases << " state databases; 14 JetBrains rows x 3 versions (" << h.jetbrainsEntries << " entries) + " << h.riderSolutions
-        << " Rider solutions\n"
+    out << "home: " << vscodeVariants().size() << " VS Code variants x " << dirs << " workspace-storage folders, " << h.recentEntries
+        << " recent-list entries in " << h.stateDatabases << " state databases; 14 JetBrains rows x 3 versions (" << h.jetbrainsEntries << " entries) + "
+        << h.riderSolutions << " Rider solutions\n"
         << "I/O floor per search: " << f.listings << " listings, " << f.filesRead << " files read (" << QString::number(f.bytesRead / 1048576.0, 'f', 1)
         << " MB), " << f.queries << " queries, " << f.stats << " stats\nitems per answer:";
     for (auto it = itemsPerKeyword.cbegin(); it != itemsPerKeyword.cend(); ++it) {

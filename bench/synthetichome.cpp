@@ -90,8 +90,8 @@ void writeFile(const QString &path, const QByteArray &content, qint64 time)
     }
 }
 
-// The editor's global state: the recent list after many other keys.
-void writeStateDb(const QString &path, const QStringList &folders, QRandomGenerator &rng)
+// The editor's global state: the recent list's entries after many other keys.
+void writeStateDb(const QString &path, const QStringList &recent, QRandomGenerator &rng)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, path);
@@ -101,10 +101,6 @@ void writeStateDb(const QString &path, const QStringList &folders, QRandomGenera
         QSqlQuery query(db);
         query.exec(u"CREATE TABLE ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB)"_s);
         query.prepare(u"INSERT INTO ItemTable (key, value) VALUES (?, ?)"_s);
-        QStringList recent;
-        for (const QString &folder : folders) {
-            recent.append(u"{\"folderUri\":\"%1\"}"_s.arg(fileUri(folder)));
-        }
         for (int i = 0; i <= 120; ++i) {
             const QString view = u"{\"id\":\"workbench.view.extension.%1\",\"visible\":true,\"order\":%2}"_s.arg(rng.generate(), 0, 16).arg(i);
             query.bindValue(0, i < 120 ? u"memento/workbench.part.%1"_s.arg(i) : u"history.recentlyOpenedPathsList"_s);
@@ -338,20 +334,18 @@ HomeCounts writeSyntheticHome(const QString &home, int dirsPerVariant)
             recent.append(home + u"/src/"_s + projectName(index));
             menu.append(u"{\"id\":\"openRecentFolder\",\"uri\":{\"$mid\":1,\"path\":\"%1\",\"scheme\":\"file\"},\"label\":\"%1\"}"_s.arg(recent.last()));
         }
-        QDir().mkpath(user + u"globalStorage"_s);
-        writeStateDb(user + u"globalStorage/state.vscdb"_s, recent, rng);
-        writeFile(user + u"globalStorage/state.vscdb"_s, QByteArray(), now - hour);
-        QFile::copy(user + u"globalStorage/state.vscdb"_s, user + u"globalStorage/state.vscdb.backup"_s);
         // The File menu's recent submenu, read only where the database has no list.
         const QString storage = u"{\"theme\":\"vs-dark\",\"lastKnownMenubarData\":{\"menus\":{\"File\":{\"items\":[{\"id\":\"submenuitem.MenubarRecentMenu\","
                                 u"\"submenu\":{\"items\":[%1]}}]}}}}"_s;
         writeFile(user + u"globalStorage/storage.json"_s, storage.arg(menu.first(10).join(u',')).toUtf8(), now - hour);
-        counts.recentFolders += recent.size();
         ++counts.stateDatabases;
 
-        // The recent folders come first; the others only workspace storage knows.
-        for (int i = 0; i < dirsPerVariant; ++i) {
-            const bool workspace = i >= 50 && i % 10 == 9;
+        // The recent list as the editor writes it: its folders and workspaces
+        // newest first, then files; their workspace-storage folders come
+        // first, then those of folders and workspaces only they name.
+        QStringList list, files;
+        for (int i = 0; i < std::max<int>(dirsPerVariant, recent.size()); ++i) {
+            const bool workspace = i % 10 == 9;
             const qint64 used = i < 50 ? now - (i + 1) * 2 * hour : now - day - rng.bounded(700 * day);
             QString target = i < 50 ? recent[i] : u"%1/work/%2/%3-%4"_s.arg(home, variant.executable, projectName(i % 400)).arg(i);
             if (workspace) {
@@ -360,7 +354,21 @@ HomeCounts writeSyntheticHome(const QString &home, int dirsPerVariant)
                 QDir().mkpath(target);
             }
             const QByteArray uri = fileUri(target).toUtf8();
-            const QString dir = user + u"workspaceStorage/"_s + QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex());
+            // Named as the editor names it: the MD5 of the path, for a folder
+            // followed by its inode number.
+            struct stat st = {};
+            ::stat(QFile::encodeName(target).constData(), &st);
+            const QByteArray identity = QFile::encodeName(target) + (workspace ? QByteArray() : QByteArray::number(qulonglong(st.st_ino)));
+            const QString id = QString::fromLatin1(QCryptographicHash::hash(identity, QCryptographicHash::Md5).toHex());
+            if (i < recent.size()) {
+                list.append(workspace ? u"{\"workspace\":{\"id\":\"%1\",\"configPath\":\"%2\"}}"_s.arg(id, QString::fromLatin1(uri))
+                                      : u"{\"folderUri\":\"%1\"}"_s.arg(QString::fromLatin1(uri)));
+                files.append(u"{\"fileUri\":\"%1\"}"_s.arg(fileUri(recent[i] + u"/README.md"_s)));
+            }
+            if (i >= dirsPerVariant) {
+                continue;
+            }
+            const QString dir = user + u"workspaceStorage/"_s + id;
             // Most folders keep a state database, whose time is the last use.
             const QByteArray json = "{\n  \""_ba + (workspace ? "workspace" : "folder") + "\": \"" + uri + "\"\n}";
             writeFile(dir + u"/workspace.json"_s, json, i % 8 == 7 ? used : used - rng.bounded(300 * day));
@@ -368,7 +376,12 @@ HomeCounts writeSyntheticHome(const QString &home, int dirsPerVariant)
                 writeFile(dir + u"/state.vscdb"_s, "", used);
             }
         }
-        counts.searchedPaths += recent.size() + dirsPerVariant;
+        QDir().mkpath(user + u"globalStorage"_s);
+        writeStateDb(user + u"globalStorage/state.vscdb"_s, list + files, rng);
+        writeFile(user + u"globalStorage/state.vscdb"_s, QByteArray(), now - hour);
+        QFile::copy(user + u"globalStorage/state.vscdb"_s, user + u"globalStorage/state.vscdb.backup"_s);
+        counts.recentEntries += list.size() + files.size();
+        counts.searchedPaths += list.size() + files.size() + dirsPerVariant;
     }
     return counts;
 }

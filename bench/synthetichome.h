@@ -4,12 +4,13 @@
 
 // What a synthetic home holds.
 struct HomeCounts {
-    int recentFolders = 0;
+    // Folders, workspaces and files of the recent lists.
+    int recentEntries = 0;
     int stateDatabases = 0;
     int jetbrainsEntries = 0;
     int riderSolutions = 0;
-    // What one search must stat: the entries of the newest JetBrains files,
-    // the state databases' recent folders and the workspace-storage targets.
+    // What the I/O floor stats: the entries of the newest JetBrains files,
+    // the state databases' recent lists and the workspace-storage targets.
     int searchedPaths = 0;
 };
 
@@ -28,6 +29,6 @@ struct FloorCounts {
     int paths = 0;
 };
 
-// The file-system work that one search cannot avoid on such a home, with
-// plain system calls and without parsing (README.md lists it).
+// The file-system work of a search that reads everything on such a home,
+// with plain system calls and without parsing (README.md lists it).
 FloorCounts ioFloor(const QString &home);

@@ -5,6 +5,7 @@
 
 #include "sources/projectsource.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -144,9 +145,12 @@ public:
     // holding the text as its recent list), crashed (one an editor left
     // with "<older list> => <newer list>"), ln (link to the text), fifo,
     // x (program that appends "<name> <arg>..." to ~/launched.log) and
-    // bad (program that cannot start).
+    // bad (program that cannot start). "$ID(<path>)" is the name of the
+    // workspace-storage folder of what an earlier line made at path: the MD5
+    // of the path, then a folder's inode number.
     bool build(const QString &description) const
     {
+        static const QRegularExpression storageId(u"\\$ID\\(([^)]*)\\)"_s);
         static const QRegularExpression item(u"^(\\w+) (.+?)(?: @(\\d+))?(?: =(?: (.*))?)?$"_s);
         // "d a/{b,c}" makes a/b and a/c.
         static const QRegularExpression braces(u"^(d .*)\\{([^}]*)\\}(.*)$"_s);
@@ -157,7 +161,15 @@ public:
                 lines << (b.hasMatch() ? b.captured(1) + part + b.captured(3) : line);
             }
         }
-        for (const QString &line : std::as_const(lines)) {
+        for (QString line : std::as_const(lines)) {
+            for (QRegularExpressionMatch id; (id = storageId.match(line)).hasMatch();) {
+                QByteArray key = expand(QDir(path()).filePath(id.captured(1))).toUtf8();
+                struct stat st;
+                if (::stat(key.constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                    key += QByteArray::number(st.st_ino);
+                }
+                line.replace(id.capturedStart(), id.capturedLength(), QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Md5).toHex()));
+            }
             const QRegularExpressionMatch m = item.match(expand(line));
             const QString kind = m.captured(1), file = QDir(path()).filePath(m.captured(2));
             QString text = m.captured(4);
@@ -276,7 +288,8 @@ public:
     }
 
     // An entry reads "ideName|name|path|lastOpened", or with
-    // "|icon|ideKey|sourceId" after that where a row is about the catalogue;
+    // "|icon|ideKey|sourceId|list|listLimit" after that where a row is about
+    // the catalogue or the lists;
     // "|id <id>" follows when the id is not the path.
     QString text(const QList<ProjectEntry> &entries, const FakeHome &home) const
     {
@@ -284,7 +297,7 @@ public:
         for (const ProjectEntry &e : entries) {
             const QString shortForm = QStringList{e.ideName, e.name, e.path, QString::number(e.lastOpened)}.join(u'|');
             const QString id = e.id == e.path ? QString() : u"|id "_s + e.id;
-            out << shortForm + id + u'\t' + shortForm + u'|' + QStringList{e.icon, e.ideKey, e.sourceId}.join(u'|') + id;
+            out << shortForm + id + u'\t' + shortForm + u'|' + QStringList{e.icon, e.ideKey, e.sourceId, e.list, QString::number(e.listLimit)}.join(u'|') + id;
         }
         return home.shorten(out.join(u'\n'));
     }

@@ -62,7 +62,8 @@ private Q_SLOTS:
         std::list<FakeSource> fakes;
         Orlek orlek;
         for (const QString &line : sources.split(u'\n', Qt::SkipEmptyParts)) {
-            const QStringList f = line.mid(line.indexOf(u' ') + 1).split(u'|');
+            QStringList f = line.mid(line.indexOf(u' ') + 1).split(u'|');
+            f.resize(9);
             if (line.startsWith(u"src "_s)) {
                 fakes.emplace_back().fields = f;
                 fakes.back().log = &log;
@@ -71,7 +72,7 @@ private Q_SLOTS:
                 orlek.addSource(&fakes.back());
                 orlek.addSource(nullptr);
             } else {
-                fakes.back().entries.append({f.value(0), f.value(1), f.value(0), f.value(2), f.value(3), f.value(4), f.value(5), f.value(6).toLongLong()});
+                fakes.back().entries.append({f[0], f[1], f[0], f[2], f[3], f[4], f[5], f[6].toLongLong(), f[7], f[8].toInt()});
             }
         }
         QStringList actual;

@@ -78,11 +78,14 @@ bool modificationTime(const QString &path, qint64 *modified)
     return true;
 }
 
-FileKind fileKind(const QString &path)
+FileKind fileKind(const QString &path, quint64 *inode)
 {
     struct stat st;
     if (!statPath(path, &st)) {
         return FileKind::Missing;
+    }
+    if (inode) {
+        *inode = st.st_ino;
     }
     if (S_ISDIR(st.st_mode)) {
         return FileKind::Directory;

@@ -37,8 +37,9 @@ enum class FileKind {
 };
 
 // One stat for what QFileInfo's exists(), isDir() and isFile() tell between
-// them. A path holding a NUL names nothing.
-FileKind fileKind(const QString &path);
+// them, and the inode number where inode is not null. A path holding a NUL
+// names nothing.
+FileKind fileKind(const QString &path, quint64 *inode = nullptr);
 
 // The entries of dir that may be folders, each as dir, "/" and its name,
 // in the order the file system lists them; hidden ones (and "." and "..")

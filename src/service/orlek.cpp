@@ -6,10 +6,10 @@
 
 #include "launch/defaulthandler.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
-#include <QSet>
 
 #include <algorithm>
 
@@ -109,7 +109,9 @@ QString Orlek::search(const QString &json)
     // match nearly every path.
     const bool matchPaths = keyword.size() >= 3;
     QList<ProjectEntry> matched;
-    QSet<QString> takenPaths;
+    // Lists are cut after the filter, so that a typed name finds a project
+    // older than the newest few, as the IDEs' own longer lists do.
+    QHash<QString, int> takenPerList;
     const QList<ProjectEntry> all = collectAll();
     for (const ProjectEntry &entry : all) {
         if (!scope.isEmpty() && entry.sourceId != scope) {
@@ -118,13 +120,28 @@ QString Orlek::search(const QString &json)
         if (!keyword.isEmpty() && !entry.name.contains(keyword, Qt::CaseInsensitive) && !(matchPaths && entry.path.contains(keyword, Qt::CaseInsensitive))) {
             continue;
         }
-        // The first source to list a path wins, whatever the times.
-        if (takenPaths.contains(entry.path)) {
+        if (entry.listLimit > 0 && ++takenPerList[entry.list] > entry.listLimit) {
             continue;
         }
-        takenPaths.insert(entry.path);
         matched.append(entry);
     }
+
+    // A path is listed once, under the IDE that used it last; on equal times
+    // the first collected.
+    QHash<QString, qsizetype> latest;
+    for (qsizetype i = 0; i < matched.size(); ++i) {
+        const auto kept = latest.constFind(matched[i].path);
+        if (kept == latest.cend() || matched[i].lastOpened > matched[*kept].lastOpened) {
+            latest.insert(matched[i].path, i);
+        }
+    }
+    QList<ProjectEntry> shown;
+    for (qsizetype i = 0; i < matched.size(); ++i) {
+        if (latest.value(matched[i].path) == i) {
+            shown.append(matched[i]);
+        }
+    }
+    matched = std::move(shown);
 
     std::stable_sort(matched.begin(), matched.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
         return a.lastOpened > b.lastOpened;

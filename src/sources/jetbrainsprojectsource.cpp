@@ -209,14 +209,18 @@ struct VersionDir {
 };
 
 // The version that follows a folder's product prefix and any edition
-// letters: 2024.3 for PyCharmCE2024.3.
+// letters: 2024.3 for PyCharmCE2024.3. A name with more after the version is
+// a copy, such as the IntelliJIdea2024.3-backup that restoring the default
+// settings leaves, and has none.
 QVersionNumber versionOf(const QString &name, qsizetype prefixLength)
 {
     qsizetype start = prefixLength;
     while (start < name.size() && name.at(start).isLetter()) {
         ++start;
     }
-    return QVersionNumber::fromString(name.sliced(start));
+    qsizetype end = 0;
+    const QVersionNumber version = QVersionNumber::fromString(QStringView(name).sliced(start), &end);
+    return start + end == name.size() ? version : QVersionNumber();
 }
 } // namespace
 
@@ -235,7 +239,7 @@ public:
     {
     }
 
-    void operator()(QList<ProjectEntry> &list, const QString &path, qint64 time) const
+    void operator()(QList<ProjectEntry> &list, const QString &path, qint64 time, const QString &displayName = QString()) const
     {
         if (path.isEmpty()) {
             return;
@@ -254,9 +258,17 @@ public:
 
         ProjectEntry entry;
         entry.id = expanded;
-        // Solution files are shown without their suffix, folders as they are.
+        // The name the Welcome screen shows: the one the IDE recorded, else a
+        // project folder's own, else solution files without their suffix and
+        // folders as they are.
         const QFileInfo info(expanded);
-        entry.name = kind == FileKind::RegularFile ? info.completeBaseName() : info.fileName();
+        entry.name = displayName;
+        if (entry.name.isEmpty() && kind == FileKind::Directory) {
+            entry.name = projectNameFile(expanded);
+        }
+        if (entry.name.isEmpty()) {
+            entry.name = kind == FileKind::RegularFile ? info.completeBaseName() : info.fileName();
+        }
         entry.path = expanded;
         entry.icon = row.iconName;
         entry.sourceId = u"jetbrains"_s;
@@ -270,6 +282,17 @@ private:
     static QString productName(const JetbrainsIde &row)
     {
         return QCoreApplication::translate("JetbrainsProjectSource", row.productName);
+    }
+
+    // The first line of the project's .idea/.name, where a renamed project
+    // keeps its name; empty when there is none.
+    static QString projectNameFile(const QString &folder)
+    {
+        RecordFile file;
+        if (!readRecordFile(folder + u"/.idea/.name"_s, &file, 1024)) {
+            return QString();
+        }
+        return QString::fromUtf8(file.contents).section(u'\n', 0, 0).trimmed();
     }
 
     const JetbrainsIde &row;
@@ -316,9 +339,15 @@ QList<ProjectEntry> readRecentXml(const QByteArray &xml, qint64 fileTime, const 
 {
     const RecentProjectAdder addRecentProject(row, label);
     QList<ProjectEntry> entries;
+    // Files of today's layout list their projects in the map only.
+    bool hasMap = false;
     // One current entry, not a stack: entries do not nest in these files.
     QString currentPath;
-    qint64 currentTime = fileTime;
+    QString displayName;
+    bool hidden = false;
+    // Unset while negative.
+    qint64 opened = -1;
+    qint64 activated = -1;
 
     // Through a device, so that the reader decodes a chunk at a time rather
     // than the whole file into one string.
@@ -336,23 +365,41 @@ QList<ProjectEntry> readRecentXml(const QByteArray &xml, qint64 fileTime, const 
         if (token == QXmlStreamReader::StartElement) {
             if (reader.name() == "entry"_L1) {
                 currentPath = reader.attributes().value("key"_L1).toString();
-                currentTime = fileTime;
+                displayName.clear();
+                hidden = false;
+                opened = activated = -1;
+            } else if (reader.name() == "RecentProjectMetaInfo"_L1) {
+                const QXmlStreamAttributes attributes = reader.attributes();
+                displayName = attributes.value("displayName"_L1).toString();
+                hidden = attributes.value("hidden"_L1) == "true"_L1;
             } else if (reader.name() == "option"_L1) {
                 const QXmlStreamAttributes attributes = reader.attributes();
                 const QStringView name = attributes.value("name"_L1);
                 if (!currentPath.isEmpty()) {
+                    // Unreadable times count as 0.
                     if (name == "projectOpenTimestamp"_L1) {
-                        currentTime = attributes.value("value"_L1).toLongLong(nullptr, 10);
+                        opened = attributes.value("value"_L1).toLongLong(nullptr, 10);
+                    } else if (name == "activationTimestamp"_L1) {
+                        activated = attributes.value("value"_L1).toLongLong(nullptr, 10);
                     }
-                } else if (name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
-                    // Default folders for new projects are no projects; any
-                    // other loose option (lastOpenedProject, the old
-                    // recentPaths list) may name one.
+                } else if (name == "additionalInfo"_L1) {
+                    hasMap = true;
+                } else if (!hasMap && name != "lastProjectLocation"_L1 && name != "lastProjectCreationLocation"_L1) {
+                    // In a file of the old layout, any loose option but the
+                    // default folders for new projects (lastOpenedProject, the
+                    // recentPaths list) may name a project. With the map, which
+                    // the IDEs write first, they name none the IDE lists:
+                    // lastOpenedProject may name a project removed from the
+                    // list, and groups hold map entries.
                     addRecentProject(entries, attributes.value("value"_L1).toString(), fileTime);
                 }
             }
         } else if (token == QXmlStreamReader::EndElement && reader.name() == "entry"_L1 && !currentPath.isEmpty()) {
-            addRecentProject(entries, currentPath, currentTime);
+            // A project reopened at start keeps its open time; its activation
+            // time moves whenever it is used.
+            if (!hidden) {
+                addRecentProject(entries, currentPath, opened < 0 && activated < 0 ? fileTime : qMax(opened, activated), displayName);
+            }
             currentPath.clear();
         }
     }
@@ -377,6 +424,7 @@ QList<ProjectEntry> readRecentFile(const QString &filePath, const JetbrainsIde &
 
 QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
 {
+    // What one answer shows of a product's list.
     constexpr int maxProjectsPerIde = 20;
 
     const QString home = QDir::homePath();
@@ -446,15 +494,15 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
             });
 
             int count = 0;
-            for (const ProjectEntry &entry : std::as_const(found)) {
+            for (ProjectEntry &entry : found) {
                 if (seen.contains(entry.path)) {
                     continue;
                 }
                 seen.insert(entry.path);
+                entry.list = dir;
+                entry.listLimit = maxProjectsPerIde;
                 result.append(entry);
-                if (++count == maxProjectsPerIde) {
-                    break;
-                }
+                ++count;
             }
             // The newest version that knows any project speaks for the product.
             if (count > 0) {

@@ -16,6 +16,10 @@ struct ProjectEntry {
     QString ideName;
     QString ideKey;
     qint64 lastOpened = 0;
+    // The recent list the entry comes from, and how many of that list's
+    // entries one answer shows once the typed text has picked them (0: all).
+    QString list;
+    int listLimit = 0;
 };
 
 // A family of IDEs whose recent projects the service offers. Sources are

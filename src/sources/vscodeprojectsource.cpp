@@ -7,6 +7,7 @@
 #include "launch/desktopfile.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -88,13 +90,25 @@ bool isWorkspaceFileName(QStringView fileName)
     return dot >= 0 && fileName.sliced(dot + 1) == u"code-workspace"_s;
 }
 
-// An entry's name: the trimmed label when there is one, else the workspace
-// file's name without ".code-workspace", else the last path component.
+// The last segment of a label's path, as the editor's own recent menu shows
+// it: "~/w/team (Workspace)" gives "team (Workspace)", and a trailing place
+// stays, "~/app [SSH: build]" giving "app [SSH: build]".
+QString labelName(const QString &label)
+{
+    const qsizetype bracket = label.endsWith(u']') ? label.lastIndexOf(u" ["_s, label.size() - 2) : -1;
+    const QStringView path = QStringView(label).first(bracket >= 0 ? bracket : label.size());
+    const qsizetype slash = path.lastIndexOf(u'/');
+    // A root alone stays whole.
+    return slash >= 0 && slash + 1 < path.size() ? label.sliced(slash + 1) : label;
+}
+
+// An entry's name: the label's when it has one, else the workspace file's
+// name without ".code-workspace", else the last path component.
 QString entryDisplayName(const QString &path, const QString &label)
 {
     const QString trimmedLabel = label.trimmed();
     if (!trimmedLabel.isEmpty()) {
-        return trimmedLabel;
+        return labelName(trimmedLabel);
     }
     const QStringView fileName = fileNameOf(path);
     if (isWorkspaceFileName(fileName)) {
@@ -121,17 +135,22 @@ namespace
 // Numbers the state-database connections; never reset, so no name is used twice.
 int connectionCounter = 0;
 
-// Makes the entries of one variant. What they share is worked out once per
-// list, not once per entry: a list may hold thousands.
+// What one answer shows of a configuration folder's list.
+constexpr int MAX_PROJECTS_PER_VARIANT = 60;
+
+// Makes the entries of one configuration folder of a variant. What they
+// share is worked out once per list, not once per entry: a list may hold
+// thousands.
 class EntryMaker
 {
 public:
-    explicit EntryMaker(const VscodeVariant &variant)
+    EntryMaker(const VscodeVariant &variant, const QString &configDir)
         : icon(variant.iconName)
         // The source is stateless, so a fresh instance answers its id.
         , sourceId(VscodeProjectSource().id())
         , ideName(QCoreApplication::translate("VscodeProjectSource", variant.productName))
         , ideKey(variant.executable)
+        , list(configDir)
     {
     }
 
@@ -146,6 +165,8 @@ public:
         entry.ideName = ideName;
         entry.ideKey = ideKey;
         entry.lastOpened = time;
+        entry.list = list;
+        entry.listLimit = MAX_PROJECTS_PER_VARIANT;
         return entry;
     }
 
@@ -154,7 +175,47 @@ private:
     const QString sourceId;
     const QString ideName;
     const QString ideKey;
+    const QString list;
 };
+
+// When each entry of a recent list was last used. The list only orders its
+// entries, and its file changes at every start; but every folder and
+// workspace has a workspace-storage folder, named by a hash that the editor
+// recomputes, whose database changes whenever it is used. The list's order
+// stays the truth: no entry is timed after the one before it, and one without
+// such a folder takes that one's time (the first, the list's).
+class ListClock
+{
+public:
+    ListClock(const QString &configDir, qint64 listTime) : storage(configDir + u"/User/workspaceStorage/"_s), previous(listTime)
+    {
+    }
+
+    // identity: what the editor hashes; see storageIdentity().
+    qint64 operator()(const QByteArray &identity)
+    {
+        const QString dir = storage + QLatin1String(QCryptographicHash::hash(identity, QCryptographicHash::Md5).toHex());
+        qint64 used = 0;
+        if (modificationTime(dir + u"/state.vscdb"_s, &used) || modificationTime(dir + u"/workspace.json"_s, &used)) {
+            previous = first ? used : qMin(used, previous);
+        }
+        first = false;
+        return previous;
+    }
+
+private:
+    const QString storage;
+    qint64 previous;
+    bool first = true;
+};
+
+// What the editor hashes on Linux to name the workspace-storage folder of a
+// local folder (its path, then its inode number, so that a folder made anew
+// starts afresh) or of a workspace file (its path).
+QByteArray storageIdentity(const QString &path, FileKind kind, quint64 inode)
+{
+    return kind == FileKind::Directory ? path.toUtf8() + QByteArray::number(inode) : path.toUtf8();
+}
 
 // The local path of a URI text as QUrl in tolerant mode reads it; empty
 // unless its scheme is "file" and the path is absolute.
@@ -271,9 +332,10 @@ void setUpConnection(QSqlDatabase &db, const QString &link)
         u"file://"_s + QLatin1String(encodedPath) + (access == StateDbAccess::ReadOnlyIndex ? u"?mode=ro&readonly_shm=1"_s : u"?mode=ro&immutable=1"_s));
 }
 
-// The "entries" array of the recent list in one state database; empty when
-// the database cannot be read or holds no such list.
-QJsonArray readStateDbEntries(const QString &path)
+// The "entries" array of the recent list in one state database, empty when
+// the list was cleared; nothing when the database cannot be read or holds no
+// such list.
+std::optional<QJsonArray> readStateDbEntries(const QString &path)
 {
     const QString connectionName = u"orlek-sqlite-"_s + QString::number(++connectionCounter);
     QByteArray value;
@@ -294,21 +356,16 @@ QJsonArray readStateDbEntries(const QString &path)
     }
     // Only now is the last handle gone, so the removal closes the connection quietly.
     QSqlDatabase::removeDatabase(connectionName);
-    if (value.isEmpty()) {
-        return QJsonArray();
-    }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(value, &error);
-    if (error.error != QJsonParseError::NoError) {
-        return QJsonArray();
+    const QJsonDocument document = QJsonDocument::fromJson(value);
+    if (!document.isObject()) {
+        return std::nullopt;
     }
     return document.object().value(u"entries"_s).toArray();
 }
 
-// Entry objects of a recent list; every entry gets lastOpened = time.
-QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const VscodeVariant &variant, qint64 time)
+// Entry objects of a recent list, timed by the clock.
+QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const EntryMaker &makeEntry, ListClock clock)
 {
-    const EntryMaker makeEntry(variant);
     QList<ProjectEntry> result;
     for (const QJsonValue &value : entries) {
         if (!value.isObject()) {
@@ -328,20 +385,21 @@ QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const VscodeVar
         }
         // An empty path, for a URI that names no local file, names nothing.
         const QString path = localPathOfFileUri(uriText);
-        const FileKind kind = fileKind(path);
+        quint64 inode = 0;
+        const FileKind kind = fileKind(path, &inode);
         if (kind == FileKind::Missing) {
             continue;
         }
         if (kind != FileKind::Directory && !isWorkspaceFileName(fileNameOf(path))) {
             continue;
         }
-        result.append(makeEntry(path, object.value(u"label"_s).toString(), time));
+        result.append(makeEntry(path, object.value(u"label"_s).toString(), clock(storageIdentity(path, kind, inode))));
     }
     return result;
 }
 
 // The recent submenu that the editor last put in its menu bar.
-QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const VscodeVariant &variant)
+QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const EntryMaker &makeEntry, const QString &configDir)
 {
     RecordFile file;
     if (!readRecordFile(storagePath, &file)) {
@@ -352,7 +410,7 @@ QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const VscodeVa
     if (error.error != QJsonParseError::NoError) {
         return {};
     }
-    const qint64 time = file.modified;
+    ListClock clock(configDir, file.modified);
 
     const QJsonObject menus = document.object().value(u"lastKnownMenubarData"_s).toObject().value(u"menus"_s).toObject();
     QJsonArray recent;
@@ -367,7 +425,6 @@ QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const VscodeVa
         }
     }
 
-    const EntryMaker makeEntry(variant);
     QList<ProjectEntry> result;
     for (const QJsonValue &value : std::as_const(recent)) {
         if (!value.isObject()) {
@@ -395,16 +452,18 @@ QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const VscodeVa
         if (!path.startsWith(u'/')) {
             continue;
         }
-        if (fileKind(path) != (isFolder ? FileKind::Directory : FileKind::RegularFile)) {
+        quint64 inode = 0;
+        const FileKind kind = fileKind(path, &inode);
+        if (kind != (isFolder ? FileKind::Directory : FileKind::RegularFile)) {
             continue;
         }
-        result.append(makeEntry(path, QString(), time));
+        result.append(makeEntry(path, QString(), clock(storageIdentity(path, kind, inode))));
     }
     return result;
 }
 
 // The list older releases kept in storage.json.
-QList<ProjectEntry> readLegacyOpenedPaths(const QString &storagePath, const VscodeVariant &variant)
+QList<ProjectEntry> readLegacyOpenedPaths(const QString &storagePath, const EntryMaker &makeEntry, const QString &configDir)
 {
     RecordFile file;
     if (!readRecordFile(storagePath, &file)) {
@@ -418,7 +477,7 @@ QList<ProjectEntry> readLegacyOpenedPaths(const QString &storagePath, const Vsco
     }
     const QJsonValue list = document.object().value(u"openedPathsList"_s);
     const QJsonArray entries = list.isObject() ? list.toObject().value(u"entries"_s).toArray() : list.toArray();
-    return readRecentEntries(entries, variant, file.modified);
+    return readRecentEntries(entries, makeEntry, ListClock(configDir, file.modified));
 }
 
 // A folder or workspace file that a workspace storage names, and when it was
@@ -468,12 +527,9 @@ QList<WorkspaceHit> scanWorkspaceStorage(const QString &configDir)
     return hits;
 }
 
-// Entries kept from a variant's global-state list, and in all per variant.
-constexpr int MAX_RECENT_PER_VARIANT = 20;
-constexpr int MAX_PROJECTS_PER_VARIANT = 60;
-
-// One configuration folder of a variant: its global-state list (state
-// databases, else storage.json), then what only its workspace storage knows.
+// One configuration folder of a variant: the recent list of its state
+// databases; for older editors without one, storage.json's list and then
+// what only the workspace storage knows.
 QList<ProjectEntry> collectVariant(const VscodeVariant &variant, const QString &configDir)
 {
     const QString userDir = configDir + u"/User"_s;
@@ -487,39 +543,31 @@ QList<ProjectEntry> collectVariant(const VscodeVariant &variant, const QString &
     }
     candidates.append(userDir + u"/globalStorage/state.vscdb"_s);
 
-    QList<ProjectEntry> entries;
+    const EntryMaker makeEntry(variant, configDir);
+    // The first database that holds the list holds the editor's own, even an
+    // empty one: what it lacks the user removed or cleared.
     for (const QString &candidate : std::as_const(candidates)) {
         // Regular files only: opening a FIFO would block the service.
         qint64 modified = 0;
         if (!isRegularFile(candidate, &modified)) {
             continue;
         }
-        const QJsonArray list = readStateDbEntries(candidate);
-        if (list.isEmpty()) {
-            continue;
-        }
-        entries = readRecentEntries(list, variant, modified);
-        if (!entries.isEmpty()) {
-            qCDebug(ORLEK_VSCODE) << variant.configDir << ": using state.vscdb history (" << candidate << ")," << entries.size() << "items";
-            break;
+        const std::optional<QJsonArray> list = readStateDbEntries(candidate);
+        if (list) {
+            qCDebug(ORLEK_VSCODE) << variant.configDir << ": using state.vscdb history (" << candidate << ")," << list->size() << "items";
+            return readRecentEntries(*list, makeEntry, ListClock(configDir, modified));
         }
     }
 
-    if (entries.isEmpty()) {
-        const QString storagePath = userDir + u"/globalStorage/storage.json"_s;
-        entries = readMenubarRecent(storagePath, variant);
+    const QString storagePath = userDir + u"/globalStorage/storage.json"_s;
+    QList<ProjectEntry> entries = readMenubarRecent(storagePath, makeEntry, configDir);
+    if (!entries.isEmpty()) {
+        qCDebug(ORLEK_VSCODE) << variant.configDir << ": using menubar recent list," << entries.size() << "items";
+    } else {
+        entries = readLegacyOpenedPaths(storagePath, makeEntry, configDir);
         if (!entries.isEmpty()) {
-            qCDebug(ORLEK_VSCODE) << variant.configDir << ": using menubar recent list," << entries.size() << "items";
-        } else {
-            entries = readLegacyOpenedPaths(storagePath, variant);
-            if (!entries.isEmpty()) {
-                qCDebug(ORLEK_VSCODE) << variant.configDir << ": using legacy openedPathsList";
-            }
+            qCDebug(ORLEK_VSCODE) << variant.configDir << ": using legacy openedPathsList";
         }
-    }
-
-    if (entries.size() > MAX_RECENT_PER_VARIANT) {
-        entries.resize(MAX_RECENT_PER_VARIANT);
     }
 
     QSet<QString> seen;
@@ -527,19 +575,12 @@ QList<ProjectEntry> collectVariant(const VscodeVariant &variant, const QString &
     for (const ProjectEntry &entry : std::as_const(entries)) {
         seen.insert(entry.path);
     }
-    // Entries are made only for the hits that are taken: a storage may hold
-    // thousands.
-    const EntryMaker makeEntry(variant);
     const QList<WorkspaceHit> hits = scanWorkspaceStorage(configDir);
     for (const WorkspaceHit &hit : hits) {
-        if (entries.size() >= MAX_PROJECTS_PER_VARIANT) {
-            break;
+        if (!seen.contains(hit.path)) {
+            seen.insert(hit.path);
+            entries.append(makeEntry(hit.path, QString(), hit.time));
         }
-        if (seen.contains(hit.path)) {
-            continue;
-        }
-        seen.insert(hit.path);
-        entries.append(makeEntry(hit.path, QString(), hit.time));
     }
     return entries;
 }
