@@ -48,7 +48,7 @@ bool readRecordFile(const QString &path, RecordFile *file, qint64 maxBytes)
     // grows meanwhile is being rewritten and read again at the next search.
     QFile device;
     device.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
-    file->contents = device.read(qBound<qint64>(0, qint64(st.st_size), qMin(maxBytes, maxRecordFileSize)));
+    file->contents = device.read(qMin<qint64>(st.st_size, qMin(maxBytes, maxRecordFileSize)));
     file->modified = modificationMsecs(st);
     return true;
 }

@@ -27,16 +27,13 @@ void onTerminationSignal(int)
 }
 } // namespace
 
-bool quitOnTerminationSignals()
+void quitOnTerminationSignals()
 {
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app || signalSockets[0] >= 0) {
-        return false;
-    }
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets) != 0) {
-        return false;
+        return;
     }
 
+    QCoreApplication *app = QCoreApplication::instance();
     auto *notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, [] {
         char buffer[16];
@@ -47,7 +44,8 @@ bool quitOnTerminationSignals()
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGTERM, &action, nullptr) == 0 && ::sigaction(SIGINT, &action, nullptr) == 0;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
 }
 
 namespace
@@ -69,10 +67,10 @@ public Q_SLOTS:
 };
 } // namespace
 
-bool exitOnBusLoss(QDBusConnection bus)
+void exitOnBusLoss(QDBusConnection bus)
 {
     // Sent by the library itself, never over the wire; no timer polls for it.
-    return bus.connect(QString(),
+    bus.connect(QString(),
         u"/org/freedesktop/DBus/Local"_s,
         u"org.freedesktop.DBus.Local"_s,
         u"Disconnected"_s,

@@ -5,7 +5,7 @@
 // Makes SIGTERM and SIGINT leave the application's event loop, so that the
 // service ends as after any other quit: objects destroyed in order and exit
 // code 0. Call once, after the application object exists.
-bool quitOnTerminationSignals();
+void quitOnTerminationSignals();
 
 // Lets a write to a pipe whose reader has gone (a log line, once the launcher
 // or terminal that started the service is gone) fail with EPIPE instead of
@@ -16,4 +16,4 @@ void surviveClosedPipes();
 // Ends the application with exit code 1 when its connection to bus is lost,
 // as when the bus daemon is killed or ends with the session: a service
 // nobody can reach is left for the session or its unit to start again.
-bool exitOnBusLoss(QDBusConnection bus);
+void exitOnBusLoss(QDBusConnection bus);
