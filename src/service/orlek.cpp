@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -174,10 +175,8 @@ namespace
 // three-digit number followed by more text is taken for that prefix.
 QString stripItemNumber(const QString &item)
 {
-    if (item.size() > 4 && item.at(3) == u'|' && item.at(0).isDigit() && item.at(1).isDigit() && item.at(2).isDigit()) {
-        return item.mid(4);
-    }
-    return item;
+    static const QRegularExpression number(u"^\\d\\d\\d\\|(?=.)"_s, QRegularExpression::UseUnicodePropertiesOption);
+    return QString(item).remove(number);
 }
 } // namespace
 
