@@ -731,16 +731,22 @@ bool VscodeProjectSource::matchPrefix(const QString &keyword, QString *rest) con
 
 bool VscodeProjectSource::open(const ProjectEntry &entry) const
 {
+    // A remote window opens from its URI as recorded, which no default
+    // handler can open. Asked to open a folder with --file-uri, the editor
+    // opens windows without end.
+    const bool remote = entry.id.startsWith(u"vscode-remote:"_s);
+    const QStringList arguments
+        = remote ? QStringList{isWorkspaceFileName(fileNameOf(entry.id)) ? u"--file-uri"_s : u"--folder-uri"_s, entry.id} : QStringList{entry.path};
     if (entry.ideKey.isEmpty()) {
-        return openWithDefaultHandler(entry.path);
+        return !remote && openWithDefaultHandler(entry.path);
     }
 
     // The editor's own command opens folders and workspace files alike. When
     // it is there but will not start, nothing else is likely to do better.
     const QString executable = QStandardPaths::findExecutable(entry.ideKey);
     if (!executable.isEmpty()) {
-        qCInfo(ORLEK_VSCODE) << "Launching" << executable << entry.path;
-        return startApplication(executable, {entry.path}, QString(), ORLEK_VSCODE);
+        qCInfo(ORLEK_VSCODE) << "Launching" << executable << arguments;
+        return startApplication(executable, arguments, QString(), ORLEK_VSCODE);
     }
 
     // Its entries run the command itself (a package's, a snap's, an
@@ -750,10 +756,14 @@ bool VscodeProjectSource::open(const ProjectEntry &entry) const
         return candidate.executable == entry.ideKey;
     });
     const QStringList programs = QStringList{entry.ideKey} + (variant == variants.cend() ? QStringList() : variant->flatpakIds);
-    if (startFromDesktopFiles({{entry.ideKey}, {}, programs}, {entry.path}, ORLEK_VSCODE)) {
+    if (startFromDesktopFiles({{entry.ideKey}, {}, programs}, arguments, ORLEK_VSCODE)) {
         return true;
     }
 
+    if (remote) {
+        qCWarning(ORLEK_VSCODE) << "No launcher found for" << entry.ideKey << "to open" << entry.id;
+        return false;
+    }
     qCWarning(ORLEK_VSCODE) << "No launcher found for" << entry.ideKey << ", fallback to file manager";
     return openWithDefaultHandler(entry.path);
 }
