@@ -63,7 +63,7 @@ private Q_SLOTS:
         Orlek orlek;
         for (const QString &line : sources.split(u'\n', Qt::SkipEmptyParts)) {
             QStringList f = line.mid(line.indexOf(u' ') + 1).split(u'|');
-            f.resize(9);
+            f.resize(10);
             if (line.startsWith(u"src "_s)) {
                 fakes.emplace_back().fields = f;
                 fakes.back().log = &log;
@@ -72,7 +72,7 @@ private Q_SLOTS:
                 orlek.addSource(&fakes.back());
                 orlek.addSource(nullptr);
             } else {
-                fakes.back().entries.append({f[0], f[1], f[0], f[2], f[3], f[4], f[5], f[6].toLongLong(), f[7], f[8].toInt()});
+                fakes.back().entries.append({f[9].isEmpty() ? f[0] : f[9], f[1], f[0], f[2], f[3], f[4], f[5], f[6].toLongLong(), f[7], f[8].toInt()});
             }
         }
         QStringList actual;

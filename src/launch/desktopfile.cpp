@@ -307,7 +307,7 @@ QStringList parseDesktopExec(const QString &desktopFilePath)
     return command;
 }
 
-bool startFromDesktopFiles(const DesktopEntryQuery &query, const QString &path, const QLoggingCategory &(*category)())
+bool startFromDesktopFiles(const DesktopEntryQuery &query, const QStringList &arguments, const QLoggingCategory &(*category)())
 {
     const QStringList desktopFiles = findDesktopFiles(query.names, query.otherNames);
     for (const QString &desktopFile : desktopFiles) {
@@ -317,9 +317,9 @@ bool startFromDesktopFiles(const DesktopEntryQuery &query, const QString &path, 
         }
         // The project goes last, wherever the entry's field code stood.
         const QString program = command.constFirst();
-        const QStringList arguments = command.mid(1) << path;
-        qCInfo(category) << "Launching" << program << arguments;
-        if (startApplication(program, arguments, QFileInfo(desktopFile).completeBaseName(), category)) {
+        const QStringList all = command.mid(1) + arguments;
+        qCInfo(category) << "Launching" << program << all;
+        if (startApplication(program, all, QFileInfo(desktopFile).completeBaseName(), category)) {
             return true;
         }
     }

@@ -37,6 +37,6 @@ struct DesktopEntryQuery {
 // Starts the first desktop file of findDesktopFiles whose entry is shown
 // (neither NoDisplay nor Hidden), is no URL handler, whose TryExec and
 // program exist, that runs one of programs and whose command starts, with
-// path appended as its last argument; logs each start in category. False
-// when none started.
-bool startFromDesktopFiles(const DesktopEntryQuery &query, const QString &path, const QLoggingCategory &(*category)());
+// arguments (a project's path, or options and a URI) appended last; logs each
+// start in category. False when none started.
+bool startFromDesktopFiles(const DesktopEntryQuery &query, const QStringList &arguments, const QLoggingCategory &(*category)());

@@ -127,18 +127,19 @@ QString Orlek::search(const QString &json)
         matched.append(entry);
     }
 
-    // A path is listed once, under the IDE that used it last; on equal times
-    // the first collected.
+    // A project is listed once, under the IDE that used it last; on equal
+    // times the first collected. Ids tell projects apart: a remote folder's
+    // is its URI, so it never merges with a local folder of the same path.
     QHash<QString, qsizetype> latest;
     for (qsizetype i = 0; i < matched.size(); ++i) {
-        const auto kept = latest.constFind(matched[i].path);
+        const auto kept = latest.constFind(matched[i].id);
         if (kept == latest.cend() || matched[i].lastOpened > matched[*kept].lastOpened) {
-            latest.insert(matched[i].path, i);
+            latest.insert(matched[i].id, i);
         }
     }
     QList<ProjectEntry> shown;
     for (qsizetype i = 0; i < matched.size(); ++i) {
-        if (latest.value(matched[i].path) == i) {
+        if (latest.value(matched[i].id) == i) {
             shown.append(matched[i]);
         }
     }

@@ -566,7 +566,7 @@ bool startEdition(const JetbrainsIde &ide, const QString &path)
 {
     const JetbrainsIde *other = findIde(ide.otherEdition);
     const DesktopEntryQuery query{ide.desktopNames, other ? other->desktopNames : QStringList(), ide.programs + QStringList{ide.launcherScript}};
-    if (startFromDesktopFiles(query, path, ORLEK_JETBRAINS)) {
+    if (startFromDesktopFiles(query, {path}, ORLEK_JETBRAINS)) {
         return true;
     }
 

@@ -103,18 +103,116 @@ QString labelName(const QString &label)
 }
 
 // An entry's name: the label's when it has one, else the workspace file's
-// name without ".code-workspace", else the last path component.
-QString entryDisplayName(const QString &path, const QString &label)
+// name without ".code-workspace", else the last path component; then, for a
+// remote one, where it is: "app [SSH: build]".
+QString entryDisplayName(const QString &path, const QString &label, const QString &place = QString())
 {
     const QString trimmedLabel = label.trimmed();
     if (!trimmedLabel.isEmpty()) {
         return labelName(trimmedLabel);
     }
     const QStringView fileName = fileNameOf(path);
-    if (isWorkspaceFileName(fileName)) {
-        return fileName.first(fileName.lastIndexOf(u'.')).toString();
+    const QString name = (isWorkspaceFileName(fileName) ? fileName.first(fileName.lastIndexOf(u'.')) : fileName).toString();
+    return place.isEmpty() ? name : name + u" ["_s + place + u']';
+}
+
+// The kinds of remote windows, by the text before the "+" of the URI's
+// authority, and the place the editor's recent list names for them; whether
+// the text after the "+" (a host, a distribution, a tunnel's name) follows.
+struct RemoteKind {
+    QStringView kind;
+    QStringView place;
+    bool showsData;
+};
+constexpr RemoteKind remoteKinds[] = {
+    {u"ssh-remote", u"SSH", true},
+    {u"dev-container", u"Dev Container", false},
+    {u"attached-container", u"Attached Container", false},
+    {u"wsl", u"WSL", true},
+    {u"tunnel", u"Tunnel", true},
+    {u"codespaces", u"Codespaces", true},
+};
+
+// Longer data names no host: it is shown by its kind alone, and never decoded.
+constexpr qsizetype maxRemoteData = 1024;
+
+// The data after an authority's "+" as its place shows it: a host the editor
+// wrote as the hex of a JSON object, {"hostName":"Selenium","user":"me"}, as
+// "me@Selenium"; anything else as written. Empty when it does not decode.
+QString remoteData(QStringView data)
+{
+    if (data.size() > maxRemoteData) {
+        return QString();
     }
-    return fileName.toString();
+    // "7b" is the hex of "{".
+    if (!data.startsWith(u"7b", Qt::CaseInsensitive)) {
+        return data.toString();
+    }
+    const QByteArray hex = data.toLatin1().toLower();
+    const QByteArray json = QByteArray::fromHex(hex);
+    // fromHex skips what is no hex digit; only hex that decodes whole counts.
+    if (json.toHex() != hex) {
+        return QString();
+    }
+    const QJsonObject host = QJsonDocument::fromJson(json).object();
+    const QString name = host.value(u"hostName"_s).toString();
+    const QString user = host.value(u"user"_s).toString();
+    return name.isEmpty() || user.isEmpty() ? name : user + u'@' + name;
+}
+
+// Where a remote window runs, as the editor's recent list writes it, from
+// its decoded authority: "SSH: build", "Dev Container", "Dev Container @
+// build" for a container on an SSH host ("dev-container+<hex>@ssh-remote+build").
+QString remotePlace(QStringView authority)
+{
+    const qsizetype at = authority.indexOf(u'@');
+    if (at >= 0) {
+        const QStringView host = authority.sliced(at + 1);
+        const QString inner = remotePlace(authority.first(at));
+        const QString shown = remoteData(host.sliced(host.indexOf(u'+') + 1));
+        return shown.isEmpty() ? inner : inner + u" @ "_s + shown;
+    }
+    const qsizetype plus = authority.indexOf(u'+');
+    const QStringView kind = plus < 0 ? authority : authority.first(plus);
+    for (const RemoteKind &known : remoteKinds) {
+        if (kind == known.kind) {
+            const QString shown = known.showsData && plus >= 0 ? remoteData(authority.sliced(plus + 1)) : QString();
+            return shown.isEmpty() ? known.place.toString() : known.place.toString() + u": "_s + shown;
+        }
+    }
+    return u"Remote: "_s + kind.toString();
+}
+
+// A folder or workspace file of a remote window.
+struct RemoteTarget {
+    // The URI as the editor recorded it: the entry's id, what names its
+    // workspace storage, and what opens it.
+    QString uri;
+    // Its path on the remote machine.
+    QString path;
+    QString place;
+};
+
+// What a "vscode-remote" URI names; nothing for another URI, one without a
+// host or path, a plain file, and a folder named as a workspace file (the
+// editor would be asked to open it as one). authority: as the entry keeps
+// it, in its own case; else the URI's is read.
+std::optional<RemoteTarget> remoteTarget(const QString &uri, bool isFolder, QString authority = QString())
+{
+    constexpr QStringView prefix = u"vscode-remote://";
+    const qsizetype start = prefix.size();
+    const qsizetype slash = uri.indexOf(u'/', start);
+    if (!uri.startsWith(prefix) || slash <= start) {
+        return std::nullopt;
+    }
+    const QString path = QUrl::fromPercentEncoding(uri.sliced(slash).toUtf8());
+    if (isFolder == isWorkspaceFileName(fileNameOf(path))) {
+        return std::nullopt;
+    }
+    if (authority.isEmpty()) {
+        authority = QUrl::fromPercentEncoding(uri.sliced(start, slash - start).toUtf8());
+    }
+    return RemoteTarget{uri, path, remotePlace(authority)};
 }
 } // namespace
 
@@ -156,9 +254,20 @@ public:
 
     ProjectEntry operator()(const QString &path, const QString &label, qint64 time) const
     {
+        return make(path, path, entryDisplayName(path, label), time);
+    }
+
+    ProjectEntry operator()(const RemoteTarget &remote, const QString &label, qint64 time) const
+    {
+        return make(remote.uri, remote.path, entryDisplayName(remote.path, label, remote.place), time);
+    }
+
+private:
+    ProjectEntry make(const QString &id, const QString &path, const QString &name, qint64 time) const
+    {
         ProjectEntry entry;
-        entry.id = path;
-        entry.name = entryDisplayName(path, label);
+        entry.id = id;
+        entry.name = name;
         entry.path = path;
         entry.icon = icon;
         entry.sourceId = sourceId;
@@ -170,7 +279,6 @@ public:
         return entry;
     }
 
-private:
     const QString icon;
     const QString sourceId;
     const QString ideName;
@@ -374,14 +482,21 @@ QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const EntryMake
         const QJsonObject object = value.toObject();
         QString uriText = object.value(u"folderUri"_s).toString();
         if (uriText.isEmpty()) {
-            uriText = object.value(u"fileUri"_s).toString();
-        }
-        if (uriText.isEmpty()) {
             uriText = object.value(u"uri"_s).toString();
+        }
+        const bool isFolder = !uriText.isEmpty();
+        if (uriText.isEmpty()) {
+            uriText = object.value(u"fileUri"_s).toString();
         }
         // A recent multi-root workspace.
         if (uriText.isEmpty()) {
             uriText = object.value(u"workspace"_s).toObject().value(u"configPath"_s).toString();
+        }
+        const QString label = object.value(u"label"_s).toString();
+        // Nothing can check a remote one: it is listed as the editor lists it.
+        if (const auto remote = remoteTarget(uriText, isFolder, object.value(u"remoteAuthority"_s).toString())) {
+            result.append(makeEntry(*remote, label, clock(remote->uri.toUtf8())));
+            continue;
         }
         // An empty path, for a URI that names no local file, names nothing.
         const QString path = localPathOfFileUri(uriText);
@@ -393,7 +508,7 @@ QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const EntryMake
         if (kind != FileKind::Directory && !isWorkspaceFileName(fileNameOf(path))) {
             continue;
         }
-        result.append(makeEntry(path, object.value(u"label"_s).toString(), clock(storageIdentity(path, kind, inode))));
+        result.append(makeEntry(path, label, clock(storageIdentity(path, kind, inode))));
     }
     return result;
 }
@@ -437,8 +552,20 @@ QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const EntryMak
             continue;
         }
         const QJsonObject uri = item.value(u"uri"_s).toObject();
-        // A remote folder's path names a folder on another machine.
         const QString scheme = uri.value(u"scheme"_s).toString();
+        if (scheme == u"vscode-remote"_s) {
+            const QString authority = uri.value(u"authority"_s).toString();
+            QString external = uri.value(u"external"_s).toString();
+            // Older files keep only the parts, written back as the editor writes its URIs.
+            if (external.isEmpty()) {
+                external = u"vscode-remote://"_s + QLatin1String(QUrl::toPercentEncoding(authority.toLower(), "@:"))
+                    + QLatin1String(QUrl::toPercentEncoding(uri.value(u"path"_s).toString(), "/"));
+            }
+            if (const auto remote = remoteTarget(external, isFolder, authority)) {
+                result.append(makeEntry(*remote, QString(), clock(remote->uri.toUtf8())));
+            }
+            continue;
+        }
         if (!scheme.isEmpty() && scheme != u"file"_s) {
             continue;
         }
@@ -480,22 +607,15 @@ QList<ProjectEntry> readLegacyOpenedPaths(const QString &storagePath, const Entr
     return readRecentEntries(entries, makeEntry, ListClock(configDir, file.modified));
 }
 
-// A folder or workspace file that a workspace storage names, and when it was
-// last used (ms since the epoch).
-struct WorkspaceHit {
-    QString path;
-    qint64 time;
-};
-
 // Folders and workspaces of configDir/User/workspaceStorage, newest first.
-QList<WorkspaceHit> scanWorkspaceStorage(const QString &configDir)
+QList<ProjectEntry> scanWorkspaceStorage(const QString &configDir, const EntryMaker &makeEntry)
 {
     const QString storageDir = configDir + u"/User/workspaceStorage"_s;
     if (fileKind(storageDir) != FileKind::Directory) {
         return {};
     }
 
-    QList<WorkspaceHit> hits;
+    QList<ProjectEntry> hits;
     const QStringList dirs = subdirectories(storageDir);
     for (const QString &dir : dirs) {
         // A file that cannot be read reads as empty, and one that is no JSON
@@ -505,10 +625,12 @@ QList<WorkspaceHit> scanWorkspaceStorage(const QString &configDir)
         const QJsonObject root = QJsonDocument::fromJson(file.contents).object();
         const QString folder = root.value(u"folder"_s).toString();
         const bool isFolder = !folder.isEmpty();
+        const QString uri = isFolder ? folder : root.value(u"workspace"_s).toString();
+        const std::optional<RemoteTarget> remote = remoteTarget(uri, isFolder);
         // An empty path, for a URI that names no local file, names nothing.
-        const QString path = localPathOfFileUri(isFolder ? folder : root.value(u"workspace"_s).toString());
+        const QString path = localPathOfFileUri(uri);
         const FileKind kind = fileKind(path);
-        if (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && isWorkspaceFileName(fileNameOf(path)))) {
+        if (!remote && (isFolder ? kind != FileKind::Directory : !(kind == FileKind::RegularFile && isWorkspaceFileName(fileNameOf(path))))) {
             continue;
         }
         // The workspace's own database changes whenever it is used; its
@@ -517,11 +639,11 @@ QList<WorkspaceHit> scanWorkspaceStorage(const QString &configDir)
         if (!modificationTime(dir + u"/state.vscdb"_s, &time)) {
             time = file.modified;
         }
-        hits.append({path, time});
+        hits.append(remote ? makeEntry(*remote, QString(), time) : makeEntry(path, QString(), time));
     }
 
-    std::sort(hits.begin(), hits.end(), [](const WorkspaceHit &a, const WorkspaceHit &b) {
-        return a.time > b.time;
+    std::sort(hits.begin(), hits.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
+        return a.lastOpened > b.lastOpened;
     });
 
     return hits;
@@ -573,13 +695,13 @@ QList<ProjectEntry> collectVariant(const VscodeVariant &variant, const QString &
     QSet<QString> seen;
     seen.reserve(entries.size());
     for (const ProjectEntry &entry : std::as_const(entries)) {
-        seen.insert(entry.path);
+        seen.insert(entry.id);
     }
-    const QList<WorkspaceHit> hits = scanWorkspaceStorage(configDir);
-    for (const WorkspaceHit &hit : hits) {
-        if (!seen.contains(hit.path)) {
-            seen.insert(hit.path);
-            entries.append(makeEntry(hit.path, QString(), hit.time));
+    const QList<ProjectEntry> hits = scanWorkspaceStorage(configDir, makeEntry);
+    for (const ProjectEntry &hit : hits) {
+        if (!seen.contains(hit.id)) {
+            seen.insert(hit.id);
+            entries.append(hit);
         }
     }
     return entries;
@@ -593,7 +715,7 @@ QList<ProjectEntry> VscodeProjectSource::collectProjects() const
     QList<ProjectEntry> entries;
     for (const VscodeVariant &variant : vscodeVariants()) {
         // A Flatpak build's folder is read like the native one, after it;
-        // a path both know is shown once by the search.
+        // a folder or URI both know is shown once by the search.
         entries.append(collectVariant(variant, home + u"/.config/"_s + variant.configDir));
         for (const QString &id : variant.flatpakIds) {
             entries.append(collectVariant(variant, home + u"/.var/app/"_s + id + u"/config/"_s + variant.configDir));
@@ -609,16 +731,22 @@ bool VscodeProjectSource::matchPrefix(const QString &keyword, QString *rest) con
 
 bool VscodeProjectSource::open(const ProjectEntry &entry) const
 {
+    // A remote window opens from its URI as recorded, which no default
+    // handler can open. Asked to open a folder with --file-uri, the editor
+    // opens windows without end.
+    const bool remote = entry.id.startsWith(u"vscode-remote:"_s);
+    const QStringList arguments
+        = remote ? QStringList{isWorkspaceFileName(fileNameOf(entry.id)) ? u"--file-uri"_s : u"--folder-uri"_s, entry.id} : QStringList{entry.path};
     if (entry.ideKey.isEmpty()) {
-        return openWithDefaultHandler(entry.path);
+        return !remote && openWithDefaultHandler(entry.path);
     }
 
     // The editor's own command opens folders and workspace files alike. When
     // it is there but will not start, nothing else is likely to do better.
     const QString executable = QStandardPaths::findExecutable(entry.ideKey);
     if (!executable.isEmpty()) {
-        qCInfo(ORLEK_VSCODE) << "Launching" << executable << entry.path;
-        return startApplication(executable, {entry.path}, QString(), ORLEK_VSCODE);
+        qCInfo(ORLEK_VSCODE) << "Launching" << executable << arguments;
+        return startApplication(executable, arguments, QString(), ORLEK_VSCODE);
     }
 
     // Its entries run the command itself (a package's, a snap's, an
@@ -628,10 +756,14 @@ bool VscodeProjectSource::open(const ProjectEntry &entry) const
         return candidate.executable == entry.ideKey;
     });
     const QStringList programs = QStringList{entry.ideKey} + (variant == variants.cend() ? QStringList() : variant->flatpakIds);
-    if (startFromDesktopFiles({{entry.ideKey}, {}, programs}, entry.path, ORLEK_VSCODE)) {
+    if (startFromDesktopFiles({{entry.ideKey}, {}, programs}, arguments, ORLEK_VSCODE)) {
         return true;
     }
 
+    if (remote) {
+        qCWarning(ORLEK_VSCODE) << "No launcher found for" << entry.ideKey << "to open" << entry.id;
+        return false;
+    }
     qCWarning(ORLEK_VSCODE) << "No launcher found for" << entry.ideKey << ", fallback to file manager";
     return openWithDefaultHandler(entry.path);
 }

@@ -12,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         {"Code/User/globalStorage/storage.json", "Code/User/workspaceStorage/1/workspace.json", "JetBrains/Rider1/options/recentSolutions.xml"}) {
         put(home + u"/.config/"_s + QLatin1String(file), bytes);
     }
-    // Whatever the files hold, only projects that exist come out.
+    // Whatever the files hold, only projects that exist come out, or remote ones by their URI.
     for (const ProjectEntry &entry : JetbrainsProjectSource().collectProjects() + VscodeProjectSource().collectProjects()) {
-        CHECK(entry.path.startsWith(u'/') && QFileInfo::exists(entry.path));
+        CHECK(entry.path.startsWith(u'/') && (QFileInfo::exists(entry.path) || entry.id.startsWith(u"vscode-remote://"_s)));
     }
     return 0;
 }
