@@ -3,8 +3,7 @@
 // the scopes a systemd user manager on the test bus was asked for.
 
 #include "launch/desktopfile.h"
-#include "sources/jetbrainsprojectsource.h"
-#include "sources/vscodeprojectsource.h"
+#include "sources/allsources.h"
 #include "testutil.h"
 
 #include <QtDBus>
@@ -97,7 +96,6 @@ private Q_SLOTS:
         systemRoot() = fakeHome.path();
         // "<source> <ideKey, - for none> <path>"
         const QStringList f = fakeHome.expand(entry).split(u' ');
-        const bool jetbrains = f.value(0) == u"jetbrains"_s;
         ProjectEntry e;
         e.id = e.path = f.mid(2).join(u' ');
         e.ideKey = f.value(1) == u"-"_s ? QString() : f.value(1);
@@ -105,7 +103,10 @@ private Q_SLOTS:
         const Collected collected("org.velari.sorvex.orlek");
         // However the manager answers, a program starts at once.
         const QDeadlineTimer soon(1000);
-        const bool opened = jetbrains ? JetbrainsProjectSource().open(e) : VscodeProjectSource().open(e);
+        bool opened = false;
+        for (const std::unique_ptr<ProjectSource> &source : allSources()) {
+            opened = source->id() == e.sourceId ? source->open(e) : opened;
+        }
         QVERIFY(!soon.hasExpired());
 
         const auto log = [&fakeHome] {

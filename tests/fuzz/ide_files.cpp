@@ -13,8 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         put(home + u"/.config/"_s + QLatin1String(file), bytes);
     }
     // Whatever the files hold, only projects that exist come out, or remote ones by their URI.
-    for (const ProjectEntry &entry : JetbrainsProjectSource().collectProjects() + VscodeProjectSource().collectProjects()) {
-        CHECK(entry.path.startsWith(u'/') && (QFileInfo::exists(entry.path) || entry.id.startsWith(u"vscode-remote://"_s)));
+    for (const std::unique_ptr<ProjectSource> &source : allSources()) {
+        for (const ProjectEntry &entry : source->collectProjects()) {
+            CHECK(entry.path.startsWith(u'/') && (QFileInfo::exists(entry.path) || entry.id.startsWith(u"vscode-remote://"_s)));
+        }
     }
     return 0;
 }
