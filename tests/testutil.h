@@ -107,7 +107,8 @@ inline bool writeCrashedStateDb(const QString &path, const QString &older, const
     return ok;
 }
 
-// While it lives, HOME, the XDG data folders and PATH point into it.
+// While it lives, HOME, the XDG data folders and PATH point into it, and
+// XDG_CONFIG_HOME is unset unless a row sets it.
 class FakeHome
 {
 public:
@@ -117,8 +118,7 @@ public:
         qputenv("HOME", home);
         qputenv("XDG_DATA_HOME", home + "/.local/share");
         qputenv("XDG_DATA_DIRS", home + "/usr/share");
-        // Never followed by the service; pointing it away proves that.
-        qputenv("XDG_CONFIG_HOME", home + "/xdg-config");
+        qunsetenv("XDG_CONFIG_HOME");
         // Only the programs a row puts there, whatever the machine has.
         qputenv("PATH", home + "/bin");
     }
@@ -139,15 +139,15 @@ public:
     }
 
     // One item a line: "<kind> <path>[ @<mtime ms>][ = <text>]", paths under
-    // the home unless absolute. Kinds: d (folder; "d a/{b,c}" for several), f (file; text with \n and
-    // `<n>*<unit>` repeats, or
-    // "<name>" for a file under tests/data/), db and wal (state database
-    // holding the text as its recent list), crashed (one an editor left
-    // with "<older list> => <newer list>"), ln (link to the text), fifo,
-    // x (program that appends "<name> <arg>..." to ~/launched.log) and
-    // bad (program that cannot start). "$ID(<path>)" is the name of the
-    // workspace-storage folder of what an earlier line made at path: the MD5
-    // of the path, then a folder's inode number.
+    // the home unless absolute. Kinds: d (folder; "d a/{b,c}" for several),
+    // f (file; text with \n and `<n>*<unit>` repeats, or "<name>" for a file
+    // under tests/data/), db and wal (state database holding the text as its
+    // recent list), crashed (one an editor left with "<older list> =>
+    // <newer list>"), ln (link to the text), fifo, x (program that appends
+    // "<name> <arg>..." to ~/launched.log), bad (program that cannot start)
+    // and env ("env <NAME> = <value>", for the row). "$ID(<path>)" is the
+    // name of the workspace-storage folder of what an earlier line made at
+    // path: the MD5 of the path, then a folder's inode number.
     bool build(const QString &description) const
     {
         static const QRegularExpression storageId(u"\\$ID\\(([^)]*)\\)"_s);
@@ -173,6 +173,10 @@ public:
             const QRegularExpressionMatch m = item.match(expand(line));
             const QString kind = m.captured(1), file = QDir(path()).filePath(m.captured(2));
             QString text = m.captured(4);
+            if (kind == u"env"_s) {
+                qputenv(m.captured(2).toUtf8().constData(), text.toUtf8());
+                continue;
+            }
             if (!m.hasMatch() || !QDir().mkpath(kind == u"d"_s ? file : QFileInfo(file).path())) {
                 return false;
             }

@@ -2,6 +2,7 @@
 
 #include "common/logging.h"
 #include "common/recordfile.h"
+#include "common/userfolders.h"
 #include "launch/application.h"
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
@@ -474,7 +475,7 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
     constexpr int maxProjectsPerIde = 20;
 
     const QString home = QDir::homePath();
-    const QString configRoot = QDir(home).filePath(u".config"_s);
+    const QString configRoot = configHome();
     const QStringList flatpaks = subdirectories(home + u"/.var/app"_s);
     // Version folders of each settings folder and Flatpak ids, each as
     // root, "/" and name: the native ones first, then those of Flatpak

@@ -3,6 +3,7 @@
 #include "common/logging.h"
 #include "common/readonlydatabase.h"
 #include "common/recordfile.h"
+#include "common/userfolders.h"
 #include "launch/application.h"
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
@@ -586,11 +587,12 @@ QList<ProjectEntry> collectVariant(const VscodeVariant &variant, const QString &
 QList<ProjectEntry> VscodeProjectSource::collectProjects() const
 {
     const QString home = QDir::homePath();
+    const QString configRoot = configHome();
     QList<ProjectEntry> entries;
     for (const VscodeVariant &variant : vscodeVariants()) {
         // A Flatpak build's folder is read like the native one, after it;
         // a folder or URI both know is shown once by the search.
-        entries.append(collectVariant(variant, home + u"/.config/"_s + variant.configDir));
+        entries.append(collectVariant(variant, configRoot + u'/' + variant.configDir));
         for (const QString &id : variant.flatpakIds) {
             entries.append(collectVariant(variant, home + u"/.var/app/"_s + id + u"/config/"_s + variant.configDir));
         }
