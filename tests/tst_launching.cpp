@@ -94,10 +94,11 @@ private Q_SLOTS:
         QVERIFY(fakeHome.build(home.section(u'\n', manager.answer.isEmpty() ? 0 : 1)));
         // Snap's and Flatpak's system folders too are the row's own.
         systemRoot() = fakeHome.path();
-        // "<source> <ideKey, - for none> <path>"
+        // "<source> <ideKey, - for none> <path>[\n<path>...]": the first path is shown, all of them are the id.
         const QStringList f = fakeHome.expand(entry).split(u' ');
         ProjectEntry e;
-        e.id = e.path = f.mid(2).join(u' ');
+        e.id = f.mid(2).join(u' ').replace(u"\\n"_s, u"\n"_s);
+        e.path = e.id.section(u'\n', 0, 0);
         e.ideKey = f.value(1) == u"-"_s ? QString() : f.value(1);
         e.sourceId = f.value(0);
         const Collected collected("org.velari.sorvex.orlek");

@@ -2,6 +2,7 @@
 
 #include "jetbrainsprojectsource.h"
 #include "vscodeprojectsource.h"
+#include "zedprojectsource.h"
 
 #include <memory>
 #include <vector>
@@ -19,5 +20,6 @@ std::vector<std::unique_ptr<ProjectSource>> allSources()
     std::vector<std::unique_ptr<ProjectSource>> sources;
     sources.push_back(std::make_unique<Make<VscodeProjectSource>>());
     sources.push_back(std::make_unique<Make<JetbrainsProjectSource>>());
+    sources.push_back(std::make_unique<Make<ZedProjectSource>>());
     return sources;
 }
