@@ -94,6 +94,9 @@ struct PrivateBus {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
         env.insert(u"HOME"_s, home);
+        // The synthetic home's folders, not the user's.
+        env.remove(u"XDG_CONFIG_HOME"_s);
+        env.remove(u"XDG_DATA_HOME"_s);
         env.remove(u"JOURNAL_STREAM"_s);
         service.setProcessEnvironment(env);
         service.setProcessChannelMode(QProcess::MergedChannels);

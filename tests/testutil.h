@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,22 +68,33 @@ inline QString expandLines(const QString &text)
     return out.join(u'\n');
 }
 
-// A state database as the editors make it; journal is "DELETE" or "WAL".
-inline bool writeStateDb(const QString &path, const QString &list, const QString &journal = u"DELETE"_s)
+// A database made by statements with ";" between them, as Zed makes its
+// own; journal is "WAL" or "DELETE", value what a "?" stands for.
+inline bool writeSqlDb(const QString &path, const QString &statements, const QString &journal = u"WAL"_s, const QString &value = QString())
 {
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, path);
         db.setDatabaseName(path);
         QSqlQuery q(db);
-        ok = db.open() && q.exec(u"PRAGMA journal_mode = "_s + journal) && q.exec(u"PRAGMA user_version = 1"_s)
-            && q.exec(u"CREATE TABLE ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB)"_s)
-            && q.prepare(u"INSERT INTO ItemTable VALUES ('history.recentlyOpenedPathsList', ?)"_s);
-        q.addBindValue(list);
-        ok = ok && (list.isEmpty() || q.exec());
+        ok = db.open() && q.exec(u"PRAGMA journal_mode = "_s + journal);
+        for (const QString &statement : statements.split(QRegularExpression(u";\\s*"_s), Qt::SkipEmptyParts)) {
+            ok = ok && q.prepare(statement);
+            if (statement.contains(u'?')) {
+                q.addBindValue(value);
+            }
+            ok = ok && q.exec();
+        }
     }
     QSqlDatabase::removeDatabase(path);
     return ok;
+}
+
+// A state database as the editors make it, holding list unless it is empty.
+inline bool writeStateDb(const QString &path, const QString &list, const QString &journal = u"DELETE"_s)
+{
+    const QString insert = list.isEmpty() ? QString() : u"; INSERT INTO ItemTable VALUES ('history.recentlyOpenedPathsList', ?)"_s;
+    return writeSqlDb(path, u"PRAGMA user_version = 1; CREATE TABLE ItemTable (key TEXT UNIQUE ON CONFLICT REPLACE, value BLOB)"_s + insert, journal, list);
 }
 
 // What an editor that crashed leaves: the older list in the main file, the
@@ -107,7 +119,8 @@ inline bool writeCrashedStateDb(const QString &path, const QString &older, const
     return ok;
 }
 
-// While it lives, HOME, the XDG data folders and PATH point into it.
+// While it lives, HOME, the XDG data folders and PATH point into it, and
+// XDG_CONFIG_HOME is unset unless a row sets it.
 class FakeHome
 {
 public:
@@ -117,8 +130,7 @@ public:
         qputenv("HOME", home);
         qputenv("XDG_DATA_HOME", home + "/.local/share");
         qputenv("XDG_DATA_DIRS", home + "/usr/share");
-        // Never followed by the service; pointing it away proves that.
-        qputenv("XDG_CONFIG_HOME", home + "/xdg-config");
+        qunsetenv("XDG_CONFIG_HOME");
         // Only the programs a row puts there, whatever the machine has.
         qputenv("PATH", home + "/bin");
     }
@@ -139,18 +151,23 @@ public:
     }
 
     // One item a line: "<kind> <path>[ @<mtime ms>][ = <text>]", paths under
-    // the home unless absolute. Kinds: d (folder; "d a/{b,c}" for several), f (file; text with \n and
-    // `<n>*<unit>` repeats, or
-    // "<name>" for a file under tests/data/), db and wal (state database
-    // holding the text as its recent list), crashed (one an editor left
-    // with "<older list> => <newer list>"), ln (link to the text), fifo,
-    // x (program that appends "<name> <arg>..." to ~/launched.log) and
-    // bad (program that cannot start). "$ID(<path>)" is the name of the
+    // the home unless absolute. Kinds: d (folder; "d a/{b,c}" for several),
+    // f (file; text with \n and `<n>*<unit>` repeats, or "<name>" for a file
+    // under tests/data/), db and wal (state database holding the text as its
+    // recent list), crashed (one an editor left with "<older list> =>
+    // <newer list>"), sql (statements run on a database, see writeSqlDb),
+    // ln (link to the text), fifo, x (program that appends "<name> <arg>..."
+    // to ~/launched.log), bad (program that cannot start) and env
+    // ("env <NAME> = <value>", for the row). "$ID(<path>)" is the name of the
     // workspace-storage folder of what an earlier line made at path: the MD5
-    // of the path, then a folder's inode number.
+    // of the path, then a folder's inode number. "$BIN(<item>,...)" is a
+    // blob literal of the list as Zed's 2024 databases hold one (bincode):
+    // a little-endian u64 count, then each number as a u64, each text as its
+    // length in one and its UTF-8 bytes.
     bool build(const QString &description) const
     {
         static const QRegularExpression storageId(u"\\$ID\\(([^)]*)\\)"_s);
+        static const QRegularExpression bincode(u"\\$BIN\\(([^)]*)\\)"_s);
         static const QRegularExpression item(u"^(\\w+) (.+?)(?: @(\\d+))?(?: =(?: (.*))?)?$"_s);
         // "d a/{b,c}" makes a/b and a/c.
         static const QRegularExpression braces(u"^(d .*)\\{([^}]*)\\}(.*)$"_s);
@@ -170,9 +187,24 @@ public:
                 }
                 line.replace(id.capturedStart(), id.capturedLength(), QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Md5).toHex()));
             }
+            for (QRegularExpressionMatch b; (b = bincode.match(line)).hasMatch();) {
+                const QStringList items = expand(b.captured(1)).split(u',');
+                QByteArray bytes;
+                for (const QString &item : QStringList{QString::number(items.size())} + items) {
+                    bool number = false;
+                    const QByteArray text = item.toUtf8();
+                    const quint64 n = qToLittleEndian(item.toULongLong(&number) + (number ? 0 : quint64(text.size())));
+                    bytes += QByteArray(reinterpret_cast<const char *>(&n), 8) + (number ? QByteArray() : text);
+                }
+                line.replace(b.capturedStart(), b.capturedLength(), u"X'"_s + QString::fromLatin1(bytes.toHex()) + u'\'');
+            }
             const QRegularExpressionMatch m = item.match(expand(line));
             const QString kind = m.captured(1), file = QDir(path()).filePath(m.captured(2));
             QString text = m.captured(4);
+            if (kind == u"env"_s) {
+                qputenv(m.captured(2).toUtf8().constData(), text.toUtf8());
+                continue;
+            }
             if (!m.hasMatch() || !QDir().mkpath(kind == u"d"_s ? file : QFileInfo(file).path())) {
                 return false;
             }
@@ -192,6 +224,8 @@ public:
             bool ok = true;
             if (kind == u"crashed"_s) {
                 ok = writeCrashedStateDb(file, text.section(u" => "_s, 0, 0), text.section(u" => "_s, 1));
+            } else if (kind == u"sql"_s) {
+                ok = writeSqlDb(file, text);
             } else if (kind == u"db"_s || kind == u"wal"_s) {
                 ok = writeStateDb(file, text, kind == u"wal"_s ? u"WAL"_s : u"DELETE"_s);
             } else if (kind == u"ln"_s) {
@@ -290,13 +324,13 @@ public:
     // An entry reads "ideName|name|path|lastOpened", or with
     // "|icon|ideKey|sourceId|list|listLimit" after that where a row is about
     // the catalogue or the lists;
-    // "|id <id>" follows when the id is not the path.
+    // "|id <id>" follows when the id is not the path, "\n" for a line break.
     QString text(const QList<ProjectEntry> &entries, const FakeHome &home) const
     {
         QStringList out = lines();
         for (const ProjectEntry &e : entries) {
             const QString shortForm = QStringList{e.ideName, e.name, e.path, QString::number(e.lastOpened)}.join(u'|');
-            const QString id = e.id == e.path ? QString() : u"|id "_s + e.id;
+            const QString id = e.id == e.path ? QString() : u"|id "_s + QString(e.id).replace(u'\n', u"\\n"_s);
             out << shortForm + id + u'\t' + shortForm + u'|' + QStringList{e.icon, e.ideKey, e.sourceId, e.list, QString::number(e.listLimit)}.join(u'|') + id;
         }
         return home.shorten(out.join(u'\n'));

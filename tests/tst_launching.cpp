@@ -3,8 +3,7 @@
 // the scopes a systemd user manager on the test bus was asked for.
 
 #include "launch/desktopfile.h"
-#include "sources/jetbrainsprojectsource.h"
-#include "sources/vscodeprojectsource.h"
+#include "sources/allsources.h"
 #include "testutil.h"
 
 #include <QtDBus>
@@ -95,17 +94,20 @@ private Q_SLOTS:
         QVERIFY(fakeHome.build(home.section(u'\n', manager.answer.isEmpty() ? 0 : 1)));
         // Snap's and Flatpak's system folders too are the row's own.
         systemRoot() = fakeHome.path();
-        // "<source> <ideKey, - for none> <path>"
+        // "<source> <ideKey, - for none> <path>[\n<path>...]": the first path is shown, all of them are the id.
         const QStringList f = fakeHome.expand(entry).split(u' ');
-        const bool jetbrains = f.value(0) == u"jetbrains"_s;
         ProjectEntry e;
-        e.id = e.path = f.mid(2).join(u' ');
+        e.id = f.mid(2).join(u' ').replace(u"\\n"_s, u"\n"_s);
+        e.path = e.id.section(u'\n', 0, 0);
         e.ideKey = f.value(1) == u"-"_s ? QString() : f.value(1);
         e.sourceId = f.value(0);
         const Collected collected("org.velari.sorvex.orlek");
         // However the manager answers, a program starts at once.
         const QDeadlineTimer soon(1000);
-        const bool opened = jetbrains ? JetbrainsProjectSource().open(e) : VscodeProjectSource().open(e);
+        bool opened = false;
+        for (const std::unique_ptr<ProjectSource> &source : allSources()) {
+            opened = source->id() == e.sourceId ? source->open(e) : opened;
+        }
         QVERIFY(!soon.hasExpired());
 
         const auto log = [&fakeHome] {

@@ -10,3 +10,5 @@ Q_DECLARE_LOGGING_CATEGORY(ORLEK_DESKTOPFILE)
 Q_DECLARE_LOGGING_CATEGORY(ORLEK_JETBRAINS)
 // "org.velari.sorvex.orlek.vscode": VS Code discovery and launching.
 Q_DECLARE_LOGGING_CATEGORY(ORLEK_VSCODE)
+// "org.velari.sorvex.orlek.zed": Zed discovery and launching.
+Q_DECLARE_LOGGING_CATEGORY(ORLEK_ZED)

@@ -1,7 +1,6 @@
 #include "orlek.h"
 #include "searchpluginadaptor.h"
-#include "sources/jetbrainsprojectsource.h"
-#include "sources/vscodeprojectsource.h"
+#include "sources/allsources.h"
 #include "terminationsignals.h"
 
 #include <QCoreApplication>
@@ -43,12 +42,11 @@ int main(int argc, char *argv[])
     }
     qInfo("Orlek plugin locale: %s, translation loaded: %s", locale.name().toLocal8Bit().constData(), translated ? "yes" : "no");
 
-    VscodeProjectSource vscodeSource;
-    JetbrainsProjectSource jetbrainsSource;
-
+    const std::vector<std::unique_ptr<ProjectSource>> sources = allSources();
     Orlek orlek;
-    orlek.addSource(&vscodeSource);
-    orlek.addSource(&jetbrainsSource);
+    for (const std::unique_ptr<ProjectSource> &source : sources) {
+        orlek.addSource(source.get());
+    }
 
     new SearchPluginAdaptor(&orlek);
 

@@ -2,6 +2,7 @@
 
 #include "common/logging.h"
 #include "common/recordfile.h"
+#include "common/userfolders.h"
 #include "launch/application.h"
 #include "launch/defaulthandler.h"
 #include "launch/desktopfile.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QVersionNumber>
 #include <QXmlStreamReader>
@@ -34,7 +36,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"idea"_s, u"intellij-idea-ultimate"_s, u"com.jetbrains.IntelliJ-IDEA-Ultimate"_s},
             u"idea"_s,
             u"idea"_s,
-            u"idea-ce"_s},
+            u"idea-ce"_s,
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"IdeaIC"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "IntelliJ IDEA"),
             {u"jetbrains-idea-ce"_s, u"idea"_s},
@@ -43,7 +48,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"idea"_s, u"intellij-idea-community"_s, u"com.jetbrains.IntelliJ-IDEA-Community"_s},
             u"idea"_s,
             u"idea-ce"_s,
-            u"idea"_s},
+            u"idea"_s,
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"PyCharm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "PyCharm"),
             {u"jetbrains-pycharm"_s, u"pycharm"_s},
@@ -52,7 +60,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"pycharm"_s, u"pycharm-professional"_s, u"com.jetbrains.PyCharm-Professional"_s},
             u"pycharm"_s,
             u"pycharm"_s,
-            u"pycharm-ce"_s},
+            u"pycharm-ce"_s,
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"PyCharmCE"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "PyCharm"),
             {u"jetbrains-pycharm-ce"_s, u"pycharm"_s},
@@ -61,7 +72,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"pycharm"_s, u"pycharm-community"_s, u"com.jetbrains.PyCharm-Community"_s},
             u"pycharm"_s,
             u"pycharm-ce"_s,
-            u"pycharm"_s},
+            u"pycharm"_s,
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"CLion"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "CLion"),
             {u"jetbrains-clion"_s, u"clion"_s},
@@ -70,7 +84,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"clion"_s, u"com.jetbrains.CLion"_s},
             u"clion"_s,
             u"clion"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"GoLand"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "GoLand"),
             {u"jetbrains-goland"_s, u"goland"_s},
@@ -79,7 +96,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"goland"_s, u"com.jetbrains.GoLand"_s},
             u"goland"_s,
             u"goland"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"WebStorm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "WebStorm"),
             {u"jetbrains-webstorm"_s, u"webstorm"_s},
@@ -88,7 +108,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"webstorm"_s, u"com.jetbrains.WebStorm"_s},
             u"webstorm"_s,
             u"webstorm"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"PhpStorm"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "PhpStorm"),
             {u"jetbrains-phpstorm"_s, u"phpstorm"_s},
@@ -97,7 +120,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"phpstorm"_s, u"com.jetbrains.PhpStorm"_s},
             u"phpstorm"_s,
             u"phpstorm"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"Rider"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Rider"),
             {u"jetbrains-rider"_s, u"rider"_s},
@@ -106,7 +132,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"rider"_s, u"com.jetbrains.Rider"_s},
             u"rider"_s,
             u"rider"_s,
-            QString()},
+            QString(),
+            u"recentSolutions.xml"_s,
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"DataGrip"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "DataGrip"),
             {u"jetbrains-datagrip"_s, u"datagrip"_s},
@@ -115,7 +144,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"datagrip"_s, u"com.jetbrains.DataGrip"_s},
             u"datagrip"_s,
             u"datagrip"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"DataSpell"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "DataSpell"),
             {u"jetbrains-dataspell"_s, u"dataspell"_s},
@@ -124,7 +156,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"dataspell"_s},
             u"dataspell"_s,
             u"dataspell"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"RubyMine"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "RubyMine"),
             {u"jetbrains-rubymine"_s, u"rubymine"_s},
@@ -133,7 +168,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"rubymine"_s},
             u"rubymine"_s,
             u"rubymine"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"RustRover"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "RustRover"),
             {u"jetbrains-rustrover"_s, u"rustrover"_s},
@@ -142,7 +180,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"rustrover"_s, u"com.jetbrains.RustRover"_s},
             u"rustrover"_s,
             u"rustrover"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         {u"Aqua"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Aqua"),
             {u"jetbrains-aqua"_s, u"aqua"_s},
@@ -151,9 +192,12 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"aqua"_s},
             u"aqua"_s,
             u"aqua"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"JetBrains"_s,
+            u"com.jetbrains."_s},
         // Android Studio keeps its own naming: "jetbrains-studio" desktop
-        // names, a hyphenated icon, and its folders under ~/.config/Google.
+        // names, a hyphenated icon, and its folders under Google.
         {u"AndroidStudio"_s,
             QT_TRANSLATE_NOOP("JetbrainsProjectSource", "Android Studio"),
             {u"jetbrains-studio"_s, u"android-studio"_s, u"androidstudio"_s},
@@ -162,7 +206,10 @@ const QList<JetbrainsIde> &jetbrainsIdes()
             {u"studio"_s, u"android-studio"_s, u"com.google.AndroidStudio"_s},
             u"android-studio"_s,
             u"androidstudio"_s,
-            QString()},
+            QString(),
+            QString(),
+            u"Google"_s,
+            u"com.google.AndroidStudio"_s},
     };
     return ides;
 }
@@ -428,19 +475,26 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
     constexpr int maxProjectsPerIde = 20;
 
     const QString home = QDir::homePath();
-    const QString configRoot = QDir(home).filePath(u".config"_s);
-    // Version folders, each as root, "/" and name: the native ones first,
-    // then those of Flatpak installs, which keep the same tree.
-    QStringList jetbrainsDirs = subdirectories(configRoot + u"/JetBrains"_s);
-    QStringList googleDirs = subdirectories(configRoot + u"/Google"_s);
-    for (const QString &app : subdirectories(home + u"/.var/app"_s)) {
-        const QStringView id = QStringView(app).sliced(app.lastIndexOf(u'/') + 1);
-        if (id.startsWith(u"com.jetbrains."_s)) {
-            jetbrainsDirs.append(subdirectories(app + u"/config/JetBrains"_s));
-        } else if (id == u"com.google.AndroidStudio"_s) {
-            googleDirs.append(subdirectories(app + u"/config/Google"_s));
+    const QString configRoot = configHome();
+    const QStringList flatpaks = subdirectories(home + u"/.var/app"_s);
+    // Version folders of each settings folder and Flatpak ids, each as
+    // root, "/" and name: the native ones first, then those of Flatpak
+    // installs, which keep the same tree.
+    QHash<QString, QStringList> versionDirs;
+    const auto versionDirsOf = [&](const JetbrainsIde &row) -> const QStringList & {
+        const QString key = row.settingsDir + u'/' + row.flatpakIdPrefix;
+        auto found = versionDirs.find(key);
+        if (found == versionDirs.end()) {
+            QStringList dirs = subdirectories(configRoot + u'/' + row.settingsDir);
+            for (const QString &app : flatpaks) {
+                if (QStringView(app).sliced(app.lastIndexOf(u'/') + 1).startsWith(row.flatpakIdPrefix)) {
+                    dirs.append(subdirectories(app + u"/config/"_s + row.settingsDir));
+                }
+            }
+            found = versionDirs.insert(key, dirs);
         }
-    }
+        return *found;
+    };
 
     // Only folders of one version are left to the collator.
     QCollator collator;
@@ -450,14 +504,13 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
 
     QList<ProjectEntry> result;
     for (const JetbrainsIde &row : jetbrainsIdes()) {
-        const bool studio = row.ideKey == u"androidstudio"_s;
         const JetbrainsIde *other = findIde(row.otherEdition);
         if (other && row.configPrefix.startsWith(other->configPrefix)) {
             continue;
         }
 
         QList<VersionDir> dirs;
-        for (const QString &dir : studio ? googleDirs : jetbrainsDirs) {
+        for (const QString &dir : versionDirsOf(row)) {
             const QString name = dir.sliced(dir.lastIndexOf(u'/') + 1);
             if (name.startsWith(row.configPrefix)) {
                 // The folder tells the edition: PyCharmCE2024.3 is Community's.
@@ -479,15 +532,9 @@ QList<ProjectEntry> JetbrainsProjectSource::collectProjects() const
         QSet<QString> seen;
         for (const VersionDir &versionDir : std::as_const(dirs)) {
             const QString &dir = versionDir.path;
-            QStringList files = {dir + u"/options/recentProjects.xml"_s};
-            if (row.ideKey == u"rider"_s) {
-                files.append(dir + u"/options/recentSolutions.xml"_s);
-            }
-
-            QList<ProjectEntry> found;
-            for (const QString &file : std::as_const(files)) {
-                const QString label = file.endsWith(u"recentSolutions.xml"_s) ? solutionsLabel : QString();
-                found.append(readRecentFile(file, *versionDir.edition, label));
+            QList<ProjectEntry> found = readRecentFile(dir + u"/options/recentProjects.xml"_s, *versionDir.edition, QString());
+            if (!row.solutionsFile.isEmpty()) {
+                found.append(readRecentFile(dir + u"/options/"_s + row.solutionsFile, *versionDir.edition, solutionsLabel));
             }
             std::stable_sort(found.begin(), found.end(), [](const ProjectEntry &a, const ProjectEntry &b) {
                 return a.lastOpened > b.lastOpened;

@@ -26,6 +26,14 @@ struct JetbrainsIde {
     // (PyCharmCE) is read through that row, so that the newest version of
     // either edition speaks for the product.
     QString otherEdition;
+    // Rider's second list, of solutions, beside recentProjects.xml: its
+    // entries are grouped as "<product> - Solutions".
+    QString solutionsFile;
+    // The folder under the configuration folder that holds the version
+    // folders, and the Flatpak ids (by prefix) whose installs keep that
+    // same tree under ~/.var/app/<id>/config.
+    QString settingsDir;
+    QString flatpakIdPrefix;
 };
 
 // The known products and editions, in the order they are read.

@@ -5,9 +5,11 @@
 #include <QStringList>
 
 // One recent project as a source reports it. Sources set id and path to the
-// same absolute path, but for a remote folder, whose id is its URI: id names
-// the item from a search to a later action and tells projects apart, path is
-// what is matched, shown and, for a local one, opened.
+// same absolute path, but for a remote folder, whose id is its URI, and a
+// workspace of several paths, whose id is all of them ("\n" between them)
+// and whose path is the first: id names the item from a search to a later
+// action and tells projects apart, path is what is matched, shown and, for a
+// local one, opened.
 struct ProjectEntry {
     QString id;
     QString name;

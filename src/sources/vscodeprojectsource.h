@@ -2,9 +2,10 @@
 
 #include "projectsource.h"
 
-// One editor of the VS Code family; all keep the same layout under ~/.config.
+// One editor of the VS Code family; all keep the same layout in the user's
+// configuration folder.
 struct VscodeVariant {
-    // Folder under ~/.config, e.g. "Code - Insiders".
+    // Folder in the configuration folder, e.g. "Code - Insiders".
     QString configDir;
     // Untranslated; translated in context "VscodeProjectSource" where shown.
     const char *productName;

@@ -5,8 +5,7 @@
 
 #include "launch/desktopfile.h"
 #include "service/orlek.h"
-#include "sources/jetbrainsprojectsource.h"
-#include "sources/vscodeprojectsource.h"
+#include "sources/allsources.h"
 
 #include <QDir>
 #include <QJsonDocument>

@@ -22,12 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const QString home = fuzzHome(u"request"_s,
         u"src/app/.keep|w/.keep|.config/JetBrains/IdeaIC1/options/recentProjects.xml\t<a><entry key=\"$USER_HOME$/src/app\"/><entry key=\"$USER_HOME$/w\"/></a>"_s);
-    static Recorder<VscodeProjectSource> vscode;
-    static Recorder<JetbrainsProjectSource> jetbrains;
+    static const std::vector<std::unique_ptr<ProjectSource>> sources = allSources<Recorder>();
     static Orlek orlek;
     // Each is added once, however often this runs.
-    orlek.addSource(&vscode);
-    orlek.addSource(&jetbrains);
+    for (const std::unique_ptr<ProjectSource> &source : sources) {
+        orlek.addSource(source.get());
+    }
 
     const QString json = QString::fromUtf8(reinterpret_cast<const char *>(data), size);
     CHECK(orlek.stop(json));
