@@ -79,7 +79,7 @@ StateDbAccess stateDbAccess(const QString &path)
     if (!readRecordFile(path, &file, 20)) {
         return StateDbAccess::Immutable;
     }
-    // Bytes 18 and 19 of the header are the write and read format versions: 2 in WAL mode.
+    // Byte 18 of the header is the write format version: 2 in WAL mode.
     const QByteArray &header = file.contents;
     if (header.size() < 20) {
         return StateDbAccess::Immutable;
@@ -90,7 +90,7 @@ StateDbAccess stateDbAccess(const QString &path)
     }
     const QString wal = path + u"-wal"_s;
     const QString shm = path + u"-shm"_s;
-    if (header.at(18) == 2 || header.at(19) == 2) {
+    if (header.at(18) == 2) {
         return isRegularFile(wal) && isRegularFile(shm) && heldByLiveConnection(shm) ? StateDbAccess::ReadOnlyIndex : StateDbAccess::Immutable;
     }
     return somethingAt(wal) || somethingAt(shm) ? StateDbAccess::Immutable : StateDbAccess::ReadOnly;

@@ -132,7 +132,7 @@ void moveIntoScope(pid_t pid, const QString &application, const QLoggingCategory
     qDBusRegisterMetaType<QList<AuxiliaryUnit>>();
     // The name desktops give the applications they start.
     const QString unit = u"app-%1-%2-%3.scope"_s.arg(
-        escapeUnitName(u"orlek-plugin"_s), escapeUnitName(application), u"%1"_s.arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        escapeUnitName(u"orlek-plugin"_s), escapeUnitName(application), QString::asprintf("%08x", QRandomGenerator::global()->generate()));
     const QList<UnitProperty> properties = {
         {u"Description"_s, QDBusVariant(u"%1, opened by orlek-plugin"_s.arg(application))},
         {u"PIDs"_s, QDBusVariant(QVariant::fromValue(QList<uint>{uint(pid)}))},

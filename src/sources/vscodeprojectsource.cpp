@@ -351,9 +351,7 @@ QList<ProjectEntry> readRecentEntries(const QJsonArray &entries, const EntryMake
 {
     QList<ProjectEntry> result;
     for (const QJsonValue &value : entries) {
-        if (!value.isObject()) {
-            continue;
-        }
+        // Anything but an object reads as an empty one, which names nothing.
         const QJsonObject object = value.toObject();
         QString uriText = object.value(u"folderUri"_s).toString();
         if (uriText.isEmpty()) {
@@ -417,9 +415,7 @@ QList<ProjectEntry> readMenubarRecent(const QString &storagePath, const EntryMak
 
     QList<ProjectEntry> result;
     for (const QJsonValue &value : std::as_const(recent)) {
-        if (!value.isObject()) {
-            continue;
-        }
+        // Anything but an object reads as an empty one, which has no id.
         const QJsonObject item = value.toObject();
         const QString id = item.value(u"id"_s).toString();
         const bool isFolder = id == u"openRecentFolder"_s;
