@@ -564,7 +564,6 @@ QList<ProjectEntry> collectVariant(const VscodeVariant &variant, const QString &
     }
 
     QSet<QString> seen;
-    seen.reserve(entries.size());
     for (const ProjectEntry &entry : std::as_const(entries)) {
         seen.insert(entry.id);
     }
