@@ -27,27 +27,16 @@ QString unescapeValue(QStringView raw)
             value.append(c);
             continue;
         }
+        // The five escapes of the format, in the same order as what they stand for.
+        static constexpr QStringView escapes = u"sntr\\";
+        static constexpr QStringView meanings = u" \n\t\r\\";
         const QChar next = raw.at(++i);
-        switch (next.unicode()) {
-        case u's':
-            value.append(u' ');
-            break;
-        case u'n':
-            value.append(u'\n');
-            break;
-        case u't':
-            value.append(u'\t');
-            break;
-        case u'r':
-            value.append(u'\r');
-            break;
-        case u'\\':
-            value.append(u'\\');
-            break;
-        default:
+        const qsizetype known = escapes.indexOf(next);
+        if (known >= 0) {
+            value.append(meanings.at(known));
+        } else {
             value.append(c);
             value.append(next);
-            break;
         }
     }
     return value;
