@@ -148,6 +148,7 @@ qsizetype longestMatch(const QStringList &parts, const QList<QStringList> &names
 QList<QStringList> partsOf(const QStringList &names)
 {
     QList<QStringList> parts;
+    parts.reserve(names.size());
     for (const QString &name : names) {
         parts.append(lowerParts(name));
     }
